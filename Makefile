@@ -1,0 +1,34 @@
+# Entry points; CMake does the building. `make run` and `make test` install
+# missing Debian packages first.
+JOBS ?= 2
+
+.PHONY: all deps build run test test-sanitize bench clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j$(JOBS)
+
+run: build
+	./build/examples/lifecycle_example
+
+test: build
+	ctest --test-dir build --output-on-failure -j$(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVORLAN_SANITIZE=ON
+	cmake --build build-sanitize -j$(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir build-sanitize --output-on-failure -j$(JOBS)
+
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVORLAN_BENCH=ON
+	cmake --build build-bench -j$(JOBS)
+	./build-bench/bench/vorlan_bench
+
+clean:
+	rm -rf build build-sanitize build-bench

@@ -1,0 +1,85 @@
+// The one process-wide kernel state record. Every mutable datum of the
+// kernel lives here; modules reach it through the single object `kernel`.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "kernel/settings.h"
+#include "number/number_state.h"
+#include "object/builtins.h"
+#include "object/object.h"
+#include "object/pool.h"
+#include "syntax/format_state.h"
+
+struct Symbol;
+
+// Name to symbol; the keys view the names the symbols own.
+using SymbolTable = std::unordered_map<std::u16string_view, Symbol *>;
+
+// The shared constant objects that the registry builds and the kernel hands
+// out by new reference.
+struct KernelConstants {
+    Object *integers[9];   // -1, 0, 1, 2, 3, 4, 5, 6, 10
+    Object *emptyText;
+    Object *emptySequence;
+    Object *emptyList;
+};
+
+enum ConstantInteger { INT_MINUS_ONE, INT_ZERO, INT_ONE, INT_TWO, INT_THREE, INT_FOUR, INT_FIVE, INT_SIX, INT_TEN };
+
+struct KernelCallbacks {
+    void (*print)(const char16_t *text);
+    void (*message)(const char16_t *text, const char16_t *symbol, const char16_t *tag);
+    void (*syntaxError)(const char16_t *text);
+    void *reserved;  // type 4: stored, never called
+};
+
+struct KernelState {
+    // Definition generation: raised by every definition; 1 after the
+    // registry, 0 after the clearing step.
+    int64_t generation;
+    int64_t temporaryCounter;
+
+    FormatState format;
+
+    // Object pools, in the order the clearing step empties them.
+    NumberState numbers;
+    Pool strings;
+    Pool expressions;
+    Pool symbols;
+    SymbolTable symbolTable;
+    Pool symbolRecords;
+    Pool attributeTable;
+
+    // Expressions whose count reached zero and whose elements still have to
+    // be released; drained by the outermost release so that freeing a deeply
+    // nested expression does not recurse.
+    std::vector<Object *> releaseQueue;
+    bool releasing;
+
+    std::array<Object *, SYM_COUNT> builtins;      // one reference to each built-in symbol
+    std::array<Object *, TYPE_COUNT> headSymbols;  // head of the atoms of each type id (borrowed)
+    KernelConstants constants;
+
+    KernelCallbacks callbacks;
+    int64_t messageSuppression;      // messages reach the host only at 0
+
+    KernelSettings settings;
+
+    std::u16string lastOutput;       // text of the last Kernel_OutputExpression
+
+    bool hardwareCrc;                // the processor has the CRC-32C instruction
+    bool initialized;
+};
+
+extern KernelState kernel;
+
+// A new reference to a built-in symbol.
+inline Object *Builtin(BuiltinSymbol id) { return Object_AddRef(kernel.builtins[id]); }
+// A borrowed built-in symbol, for identity tests.
+inline Object *BuiltinBorrowed(BuiltinSymbol id) { return kernel.builtins[id]; }

@@ -1,0 +1,87 @@
+// Compound expressions: a head and n arguments in one exactly sized array of
+// references (position 0 the head, 1..n the arguments), with an evaluation
+// stamp.
+#pragma once
+
+#include <cstdint>
+
+#include "object/object.h"
+#include "object/small_stack.h"
+
+struct Expression {
+    Object header;
+    int64_t stamp;       // 0: not evaluated since built or changed
+    int64_t length;      // number of arguments
+    Object **elements;   // owned, length + 1 slots
+};
+
+extern const ObjectClass ExpressionClass;
+
+inline bool Object_IsExpression(const Object *o) { return o->cls == &ExpressionClass; }
+inline Expression *AsExpression(Object *o) { return reinterpret_cast<Expression *>(o); }
+inline int64_t Expression_Length(Object *e) { return AsExpression(e)->length; }
+// Borrowed element i (0 the head).
+inline Object *Expression_At(Object *e, int64_t i) { return AsExpression(e)->elements[i]; }
+
+// head[a1, ..., a4] with the absent (null) arguments skipped; stamp 0. Takes
+// over every reference passed in.
+Object *Expression_New(Object *head, Object *a1 = nullptr, Object *a2 = nullptr, Object *a3 = nullptr,
+                       Object *a4 = nullptr);
+
+// As Expression_New, stamped with the current definition generation: the
+// result counts as already evaluated.
+Object *Expression_NewEvaluated(Object *head, Object *a1 = nullptr, Object *a2 = nullptr,
+                                Object *a3 = nullptr, Object *a4 = nullptr);
+
+// head with n null argument slots that the caller fills before the
+// expression leaves its hands. Takes over head.
+Object *Expression_NewSized(Object *head, int64_t n);
+
+// Inserts element into the unique expression e at position p: -1 or past the
+// end appends; 1..L inserts before argument p; -(L+1)..-2 counts from the
+// end; 0 or below -(L+1) makes element the new head, the old head becoming
+// the first argument. Takes over element; returns e.
+Object *Expression_Insert(Object *e, Object *element, int64_t position);
+
+// Removes the null argument slots of the unique expression e; returns e.
+Object *Expression_Compact(Object *e);
+
+// Replaces arguments of the unique expression e whose head is head (by
+// identity) with their own arguments: only argument k when k > 0, every one
+// in one left-to-right pass when k = 0. Borrows head; returns e.
+Object *Expression_Splice(Object *e, Object *head, int64_t position);
+
+// The head of o: element 0 of an expression, the head symbol of an atom's
+// type (null before the registry has run). Borrowed.
+Object *Object_Head(Object *o);
+
+// Arguments of an expression, characters of a string, 0 for other atoms.
+int64_t Object_Length(Object *o);
+
+// Pool hook of the clearing step: frees the element array.
+void Expression_DropOwned(void *record);
+
+// Calls visit(atom) for every atom of o in pre-order (head before
+// arguments), without recursion; stops early when visit returns false.
+// Returns false when it was stopped. Borrows o.
+template <typename Visit>
+bool Expression_ForEachAtom(Object *o, Visit visit) {
+    if (!Object_IsExpression(o)) return visit(o);
+    struct Frame {
+        Expression *e;
+        int64_t next;
+    };
+    SmallStack<Frame, 32> stack;
+    stack.push({AsExpression(o), 0});
+    while (!stack.empty()) {
+        Frame &f = stack.top();
+        if (f.next > f.e->length) {
+            stack.pop();
+            continue;
+        }
+        Object *element = f.e->elements[f.next++];
+        if (Object_IsExpression(element)) stack.push({AsExpression(element), 0});
+        else if (!visit(element)) return false;
+    }
+    return true;
+}
