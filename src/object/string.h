@@ -17,10 +17,8 @@ struct String {
     int64_t cursorOffset;   // byte offset of that character
 };
 
-enum : uint64_t {
-    STRING_ADOPT = 0x10000,       // take over src as the buffer, without copying
-    STRING_CHARACTERS = 0x20000,  // n counts UTF-8 characters, not bytes
-};
+constexpr uint64_t STRING_ADOPT = 0x10000;       // take over src as the buffer, without copying
+constexpr uint64_t STRING_CHARACTERS = 0x20000;  // n counts UTF-8 characters, not bytes
 
 extern const ObjectClass StringBytesClass;
 extern const ObjectClass StringTextClass;
