@@ -15,6 +15,7 @@
 #include "object/object.h"
 #include "object/pool.h"
 #include "syntax/format_state.h"
+#include "syntax/syntax_state.h"
 
 struct Symbol;
 
@@ -46,6 +47,7 @@ struct KernelState {
     int64_t temporaryCounter;
 
     FormatState format;
+    SyntaxState syntax;
 
     // Object pools, in the order the clearing step empties them.
     NumberState numbers;
