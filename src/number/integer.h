@@ -17,9 +17,37 @@ struct Integer {
 };
 
 extern const ObjectClass IntegerSmallClass;
+extern const ObjectClass IntegerBigClass;
 
 inline bool Object_IsInteger(const Object *o) { return o->cls->type == TYPE_INTEGER; }
 inline Integer *AsInteger(Object *o) { return reinterpret_cast<Integer *>(o); }
 
 // Returns a new Integer of subtype 1 holding v.
 Object *Integer_FromSmall(int64_t v);
+
+// Returns a new Integer holding a copy of b, normalised: subtype 1 when the
+// value fits a word, subtype 3 otherwise, and for a special record what
+// Integer_Normalize makes of it. With b null, returns a subtype-3 object
+// holding zero for the caller to compute into and normalise.
+Object *Integer_FromBigInt(const BigInt *b = nullptr);
+
+// Converts o in place to subtype 1 (saturating, see BigInt_ToSmall) or to
+// subtype 3; nothing happens when o already has that subtype. The caller
+// holds the only reference.
+void Integer_SetSubtype(Object *o, uint64_t subtype);
+
+// Consumes o and returns it in the smaller form: a subtype-3 value that
+// fits a word becomes subtype 1 in place. An overflow record (the limb
+// limit was exceeded or memory ran out) emits Integer::Overflow and gives
+// Overflow; an indeterminate record gives Indeterminate. o is released when
+// it is replaced.
+Object *Integer_Normalize(Object *o);
+
+// The machine-word fast paths of integer arithmetic. Each consumes its
+// operands and returns the normalised result, exact until the limb limit:
+// word results that overflow continue as BigInt.
+Object *Integer_Add(Object *x, Object *y);
+Object *Integer_Multiply(Object *x, Object *y);
+Object *Integer_Negate(Object *x);
+// The non-negative greatest common divisor; gcd(0, 0) = 0.
+Object *Integer_Gcd(Object *x, Object *y);

@@ -1,0 +1,541 @@
+// BigInt records and their arithmetic. The magnitude work is done by the
+// limb primitives; this layer handles signs, the special kinds, the exact
+// sizing of the limb arrays, the limb limit and aliasing between the
+// destination and the operands.
+#include "number/bigint.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "kernel/state.h"
+
+namespace {
+
+inline int64_t LimbCount(const BigInt *x) { return x->top + 1; }
+inline bool IsSpecial(const BigInt *x) { return x->kind < 0; }
+inline bool IsZero(const BigInt *x) { return x->kind == IntZero; }
+
+// Turns x into a one-limb IntInfinite record with the given sign: the
+// outcome of a resize past the limb limit or of a failed allocation.
+void Overflow(BigInt *x, int64_t sign) {
+    if (x->size != LIMB_BYTES) {
+        // Shrinking cannot fail in practice; if it does, the larger array
+        // is kept, which is still correct to free later.
+        void *p = std::realloc(x->limbs, LIMB_BYTES);
+        if (p) {
+            x->limbs = static_cast<Limb *>(p);
+            x->size = LIMB_BYTES;
+        }
+    }
+    if (x->limbs) x->limbs[0] = 0;
+    x->top = 0;
+    x->sign = sign < 0 ? -1 : 1;
+    x->kind = IntInfinite;
+}
+
+// Gives x's array exactly n limbs, keeping the low limbs and zero-filling
+// new ones, and marks x finite (IntRegular) for the caller to fill and
+// normalise; x's sign is left alone. Fails, leaving x IntInfinite with its
+// current sign, beyond the limb limit or when the allocation fails.
+bool Resize(BigInt *x, int64_t n) {
+    if (n > kernel.numbers.limbLimit) {
+        Overflow(x, x->sign);
+        return false;
+    }
+    int64_t old = x->size / LIMB_BYTES;
+    if (n != old || !x->limbs) {
+        void *p = std::realloc(x->limbs, n * LIMB_BYTES);
+        if (!p) {
+            Overflow(x, x->sign);
+            return false;
+        }
+        x->limbs = static_cast<Limb *>(p);
+        if (n > old) std::memset(x->limbs + old, 0, (n - old) * LIMB_BYTES);
+        x->size = n * LIMB_BYTES;
+    }
+    x->top = n - 1;
+    x->kind = IntRegular;
+    return true;
+}
+
+// A special value in one limb.
+void SetSpecial(BigInt *x, int64_t kind, int64_t sign) {
+    if (Resize(x, 1)) x->limbs[0] = 0;
+    x->kind = kind;
+    x->sign = sign;
+}
+
+// A scratch record of the kernel state with room for at least n limbs. Its
+// array only grows, and its value fields are not kept up to date: the
+// callers use it as a raw buffer.
+Limb *ScratchBuffer(int index, int64_t n) {
+    BigInt *s = &kernel.numbers.scratch[index];
+    if (s->size < n * LIMB_BYTES) {
+        void *p = std::realloc(s->limbs, n * LIMB_BYTES);
+        if (!p) return nullptr;
+        s->limbs = static_cast<Limb *>(p);
+        s->size = n * LIMB_BYTES;
+    }
+    return s->limbs;
+}
+
+// dst = a + sb*|b|, where sb is b's sign for addition and its negation for
+// subtraction.
+void AddSigned(BigInt *dst, const BigInt *a, const BigInt *b, int64_t sb) {
+    if (a->kind == IntIndeterminate || b->kind == IntIndeterminate) {
+        BigInt_SetIndeterminate(dst);
+        return;
+    }
+    int64_t sa = a->sign;
+    if (a->kind == IntInfinite && b->kind == IntInfinite) {
+        if (sa == sb)
+            BigInt_SetInfinite(dst, sa);
+        else
+            BigInt_SetIndeterminate(dst);
+        return;
+    }
+    if (a->kind == IntInfinite) return BigInt_SetInfinite(dst, sa);
+    if (b->kind == IntInfinite) return BigInt_SetInfinite(dst, sb);
+    if (IsZero(b)) return BigInt_Copy(dst, a);
+    if (IsZero(a)) {
+        BigInt_Copy(dst, b);
+        dst->sign = sb;
+        return;
+    }
+
+    int64_t an = LimbCount(a), bn = LimbCount(b);
+    if (sa == sb) {
+        // Longer operand first. The carry limb is added only when there is
+        // a carry, so that a sum that fits never trips the limb limit and
+        // the common case reallocates at most once.
+        const BigInt *x = a, *y = b;
+        if (an < bn) {
+            std::swap(x, y);
+            std::swap(an, bn);
+        }
+        dst->sign = sa;
+        if (!Resize(dst, an)) return;
+        // Re-read the arrays only now: dst may be x or y, and the resize
+        // may have moved it.
+        if (Limbs_Add(dst->limbs, x->limbs, an * LIMB_BYTES, y->limbs, bn * LIMB_BYTES)) {
+            if (!Resize(dst, an + 1)) return;
+            dst->limbs[an] = 1;
+        }
+    } else {
+        int cmp = Limbs_Compare(a->limbs, a->size, b->limbs, b->size);
+        if (cmp == 0) return BigInt_SetZero(dst);
+        const BigInt *x = a, *y = b;
+        int64_t sign = sa;
+        if (cmp < 0) {
+            std::swap(x, y);
+            std::swap(an, bn);
+            sign = sb;
+        }
+        dst->sign = sign;
+        if (!Resize(dst, an)) return;
+        Limbs_Sub(dst->limbs, x->limbs, an * LIMB_BYTES, y->limbs, bn * LIMB_BYTES);
+    }
+    BigInt_Normalize(dst);
+}
+
+}  // namespace
+
+// ---- Records -----------------------------------------------------------------
+
+BigInt *BigInt_New() {
+    auto *x = static_cast<BigInt *>(Pool_Alloc(&kernel.numbers.bigInts));
+    BigInt_SetZero(x);
+    return x;
+}
+
+void BigInt_Free(BigInt *x) {
+    std::free(x->limbs);
+    Pool_Free(&kernel.numbers.bigInts, x);
+}
+
+void BigInt_DropOwned(void *record) {
+    auto *x = static_cast<BigInt *>(record);
+    std::free(x->limbs);
+    x->limbs = nullptr;
+}
+
+void BigInt_Release(BigInt *x) {
+    std::free(x->limbs);
+    *x = {};
+}
+
+// ---- Setting values ------------------------------------------------------------
+
+void BigInt_SetSmall(BigInt *dst, int64_t v) {
+    if (!Resize(dst, 1)) return;
+    // The unsigned negation gives 2^63 for -2^63.
+    dst->limbs[0] = v < 0 ? 0 - static_cast<Limb>(v) : static_cast<Limb>(v);
+    dst->sign = (v > 0) - (v < 0);
+    BigInt_Normalize(dst);
+}
+
+void BigInt_SetUnit(BigInt *dst, int64_t sign) {
+    if (sign != 1 && sign != -1) return BigInt_SetIndeterminate(dst);
+    BigInt_SetSmall(dst, sign);
+}
+
+void BigInt_SetZero(BigInt *dst) { SetSpecial(dst, IntZero, 0); }
+
+void BigInt_SetInfinite(BigInt *dst, int64_t sign) {
+    if (sign == 0) return BigInt_SetIndeterminate(dst);
+    SetSpecial(dst, IntInfinite, sign < 0 ? -1 : 1);
+}
+
+void BigInt_SetIndeterminate(BigInt *dst) { SetSpecial(dst, IntIndeterminate, 0); }
+
+void BigInt_Copy(BigInt *dst, const BigInt *src) {
+    if (dst == src) return;
+    if (IsSpecial(src)) return SetSpecial(dst, src->kind, src->sign);
+    dst->sign = src->sign;
+    if (!Resize(dst, LimbCount(src))) return;
+    std::memcpy(dst->limbs, src->limbs, src->size);
+    dst->kind = src->kind;
+}
+
+void BigInt_Negate(BigInt *dst, const BigInt *src) {
+    if (src) BigInt_Copy(dst, src);
+    dst->sign = -dst->sign;
+}
+
+void BigInt_Abs(BigInt *dst, const BigInt *src) {
+    if (src) BigInt_Copy(dst, src);
+    if (dst->sign < 0) dst->sign = 1;
+}
+
+// ---- Arithmetic ------------------------------------------------------------------
+
+void BigInt_Add(BigInt *dst, const BigInt *a, const BigInt *b) { AddSigned(dst, a, b, b->sign); }
+
+void BigInt_Sub(BigInt *dst, const BigInt *a, const BigInt *b) { AddSigned(dst, a, b, -b->sign); }
+
+void BigInt_Mul(BigInt *dst, const BigInt *a, const BigInt *b) {
+    if (a->kind == IntIndeterminate || b->kind == IntIndeterminate) return BigInt_SetIndeterminate(dst);
+    int64_t sign = a->sign * b->sign;
+    if (a->kind == IntInfinite || b->kind == IntInfinite) {
+        if (IsZero(a) || IsZero(b)) return BigInt_SetIndeterminate(dst);
+        return BigInt_SetInfinite(dst, sign);
+    }
+    if (IsZero(a) || IsZero(b)) return BigInt_SetZero(dst);
+    if (a->kind == IntUnit || b->kind == IntUnit) {
+        BigInt_Copy(dst, a->kind == IntUnit ? b : a);
+        dst->sign = sign;
+        return;
+    }
+
+    // The product is written while the operands are read, so an operand
+    // that is the destination is read from a copy.
+    if (dst == a || dst == b) {
+        BigInt *copy = &kernel.numbers.scratch[0];
+        BigInt_Copy(copy, dst);
+        if (IsSpecial(copy)) return BigInt_SetInfinite(dst, sign);
+        if (dst == a) a = copy;
+        if (dst == b) b = copy;
+    }
+    if (a->top < b->top) std::swap(a, b);
+    dst->sign = sign;
+    if (!Resize(dst, a->top + b->top + 2)) return;
+    if (!Limbs_Mul(dst->limbs, a->limbs, a->size, b->limbs, b->size, nullptr)) return Overflow(dst, sign);
+    BigInt_Normalize(dst);
+}
+
+void BigInt_DivMod(BigInt *quot, const BigInt *a, const BigInt *b, BigInt *rem) {
+    auto bothIndeterminate = [&] {
+        BigInt_SetIndeterminate(quot);
+        if (rem) BigInt_SetIndeterminate(rem);
+    };
+    if (quot == rem || a->kind == IntIndeterminate || b->kind == IntIndeterminate || IsZero(b))
+        return bothIndeterminate();
+    int64_t sa = a->sign, sb = b->sign;
+    if (a->kind == IntInfinite && b->kind == IntInfinite) return bothIndeterminate();
+    if (b->kind == IntInfinite) {
+        // The remainder first: quot may be a.
+        if (rem) BigInt_Copy(rem, a);
+        return BigInt_SetZero(quot);
+    }
+    if (a->kind == IntInfinite) {
+        if (rem) BigInt_SetIndeterminate(rem);
+        return BigInt_SetInfinite(quot, sa * sb);
+    }
+    if (IsZero(a) || b->kind == IntUnit) {
+        BigInt_Copy(quot, a);
+        quot->sign = sa * sb;
+        if (rem) BigInt_SetZero(rem);
+        return;
+    }
+    if (a == b) {
+        BigInt_SetSmall(quot, 1);
+        if (rem) BigInt_SetZero(rem);
+        return;
+    }
+    if (a->top < b->top) {
+        if (rem) BigInt_Copy(rem, a);
+        return BigInt_SetZero(quot);
+    }
+
+    // The results are written while the operands are read: operands that
+    // are also results are read from copies.
+    bool aliasA = a == quot || a == rem, aliasB = b == quot || b == rem;
+    if (aliasA) {
+        BigInt_Copy(&kernel.numbers.scratch[0], a);
+        a = &kernel.numbers.scratch[0];
+    }
+    if (aliasB) {
+        BigInt_Copy(&kernel.numbers.scratch[1], b);
+        b = &kernel.numbers.scratch[1];
+    }
+    if (IsSpecial(a) || IsSpecial(b)) {
+        // A copy could not be made.
+        if (rem) BigInt_SetInfinite(rem, sa);
+        return BigInt_SetInfinite(quot, sa * sb);
+    }
+    quot->sign = sa * sb;
+    if (!Resize(quot, a->top - b->top + 1)) {
+        if (rem) BigInt_SetInfinite(rem, sa);
+        return;
+    }
+    if (rem) {
+        rem->sign = sa;
+        if (!Resize(rem, LimbCount(b))) return BigInt_SetInfinite(quot, sa * sb);
+    }
+    if (Limbs_DivMod(quot->limbs, a->limbs, a->size, b->limbs, b->size, rem ? rem->limbs : nullptr, 0) < 0) {
+        if (rem) Overflow(rem, sa);
+        return Overflow(quot, sa * sb);
+    }
+    BigInt_Normalize(quot);
+    if (rem) BigInt_Normalize(rem);
+}
+
+void BigInt_Shift(BigInt *dst, const BigInt *a, int64_t s) {
+    if (s == 0 || IsSpecial(a) || IsZero(a)) return BigInt_Copy(dst, a);
+    int64_t n = LimbCount(a), sign = a->sign;
+    if (s > 0) {
+        int64_t whole = s / LIMB_BITS;
+        int bits = static_cast<int>(s % LIMB_BITS);
+        Limb out = bits ? a->limbs[n - 1] >> (LIMB_BITS - bits) : 0;
+        // Sized exactly: the bits shifted out of the top limb get a limb of
+        // their own only when they are not all zero.
+        int64_t total = n + whole + (out != 0);
+        dst->sign = sign;
+        if (!Resize(dst, total)) return;
+        // When dst is a, its limbs stayed at the bottom of the grown array.
+        std::memmove(dst->limbs + whole, a->limbs, n * LIMB_BYTES);
+        std::memset(dst->limbs, 0, whole * LIMB_BYTES);
+        if (bits) Limbs_ShiftLeft(dst->limbs + whole, dst->limbs + whole, n * LIMB_BYTES, bits);
+        if (out) dst->limbs[n + whole] = out;
+    } else {
+        // -s computed unsigned, so that the most negative shift works.
+        uint64_t r = 0 - static_cast<uint64_t>(s);
+        uint64_t whole = r / LIMB_BITS;
+        int bits = static_cast<int>(r % LIMB_BITS);
+        if (whole >= static_cast<uint64_t>(n)) return BigInt_SetZero(dst);
+        int64_t left = n - static_cast<int64_t>(whole);
+        if (dst == a) {
+            std::memmove(dst->limbs, dst->limbs + whole, left * LIMB_BYTES);
+            if (!Resize(dst, left)) return;
+        } else {
+            dst->sign = sign;
+            if (!Resize(dst, left)) return;
+            std::memcpy(dst->limbs, a->limbs + whole, left * LIMB_BYTES);
+        }
+        if (bits) Limbs_ShiftRight(dst->limbs, dst->limbs, left * LIMB_BYTES, bits);
+    }
+    dst->sign = sign;
+    BigInt_Normalize(dst);
+}
+
+namespace {
+
+// Euclid on machine words, both non-zero or the result being the other.
+Limb WordGcd(Limb x, Limb y) {
+    while (y != 0) {
+        Limb r = x % y;
+        x = y;
+        y = r;
+    }
+    return x;
+}
+
+// The 62 bits of x (n limbs) from bit p up; limbs above n count as zero.
+int64_t Bits62(const Limb *x, int64_t n, int64_t p) {
+    int64_t i = p / LIMB_BITS;
+    int s = static_cast<int>(p % LIMB_BITS);
+    Limb w = x[i] >> s;
+    if (s != 0 && i + 1 < n) w |= x[i + 1] << (LIMB_BITS - s);
+    return static_cast<int64_t>(w & ((Limb(1) << 62) - 1));
+}
+
+// The run of Euclid quotients that the leading bits of x and y (both n
+// limbs, x >= y) determine, as the cofactors of the combined step
+// (x, y) -> (a*x + b*y, c*x + d*y). Each quotient is taken only when the
+// two extreme values the lower bits allow give the same quotient, so the
+// run is exactly the start of the true remainder sequence. Returns false
+// when not even one quotient is certain.
+bool LehmerCofactors(const Limb *x, const Limb *y, int64_t n, int64_t m[4]) {
+    int64_t p = Limbs_HighestBit(x, n * LIMB_BYTES) - 61;
+    int64_t xh = Bits62(x, n, p), yh = Bits62(y, n, p);
+    int64_t a = 1, b = 0, c = 0, d = 1;
+    // The cofactors never exceed the 62-bit leading value, so no sum or
+    // product below overflows.
+    while (yh + c > 0 && yh + d > 0) {
+        int64_t q = (xh + a) / (yh + c);
+        if (q != (xh + b) / (yh + d)) break;
+        int64_t t = a - q * c;
+        a = c;
+        c = t;
+        t = b - q * d;
+        b = d;
+        d = t;
+        t = xh - q * yh;
+        xh = yh;
+        yh = t;
+    }
+    m[0] = a, m[1] = b, m[2] = c, m[3] = d;
+    return b != 0;
+}
+
+// dst = u*x + v*y over n limbs, where u and v are not both non-zero with
+// the same sign (cofactors alternate in sign) and the result is known to
+// lie in [0, x].
+void Combine(Limb *dst, const Limb *x, const Limb *y, int64_t n, int64_t u, int64_t v) {
+    // The non-negative coefficient goes first.
+    if (v > 0) {
+        std::swap(x, y);
+        std::swap(u, v);
+    }
+    // The carry of the product and the borrow of the subtraction cancel.
+    Limbs_MulLimb(dst, x, n * LIMB_BYTES, static_cast<Limb>(u));
+    Limbs_SubMulLimb(dst, y, n * LIMB_BYTES, static_cast<Limb>(-v));
+}
+
+inline int64_t Trimmed(const Limb *x, int64_t n) {
+    while (n > 0 && x[n - 1] == 0) --n;
+    return n;
+}
+
+}  // namespace
+
+// Euclid's algorithm on limb buffers. A step that divides replaces x by
+// x mod y in place and swaps the buffers' roles. While x and y have the
+// same length, Lehmer's method finds a run of the next quotients from the
+// leading bits alone and applies them in one combined step, two passes
+// over each number instead of one division per quotient; it produces the
+// same remainders, skipping only the ones inside the run.
+void BigInt_Gcd(BigInt *dst, const BigInt *a, const BigInt *b) {
+    if (a->kind == IntIndeterminate || b->kind == IntIndeterminate) return BigInt_SetIndeterminate(dst);
+    if (IsZero(a) || a->kind == IntInfinite) return BigInt_Abs(dst, b);
+    if (IsZero(b) || b->kind == IntInfinite) return BigInt_Abs(dst, a);
+
+    if (Limbs_Compare(a->limbs, a->size, b->limbs, b->size) < 0) std::swap(a, b);
+    int64_t xn = LimbCount(a), yn = LimbCount(b);
+    // Four buffers with a limb of headroom, which the in-place division
+    // needs; no step copies or allocates.
+    Limb *x = ScratchBuffer(2, xn + 1), *y = ScratchBuffer(3, xn + 1);
+    Limb *u = ScratchBuffer(4, xn + 1), *v = ScratchBuffer(5, xn + 1);
+    if (!x || !y || !u || !v) return Overflow(dst, 1);
+    std::memcpy(x, a->limbs, a->size);
+    std::memcpy(y, b->limbs, b->size);
+
+    int64_t m[4];
+    while (yn > 1) {
+        if (xn == yn && LehmerCofactors(x, y, xn, m)) {
+            Combine(u, x, y, xn, m[0], m[1]);
+            Combine(v, x, y, xn, m[2], m[3]);
+            std::swap(x, u);
+            std::swap(y, v);
+            xn = Trimmed(x, xn);
+            yn = Trimmed(y, xn);
+        } else {
+            x[xn] = 0;
+            Limbs_DivModInPlace(nullptr, x, (xn + 1) * LIMB_BYTES, y, yn * LIMB_BYTES);
+            int64_t rn = Trimmed(x, yn);
+            std::swap(x, y);
+            xn = yn;
+            yn = rn;
+        }
+        if (yn == 0) {
+            // y divided x: x is the gcd.
+            dst->sign = 1;
+            if (!Resize(dst, xn)) return;
+            std::memcpy(dst->limbs, x, xn * LIMB_BYTES);
+            return BigInt_Normalize(dst);
+        }
+    }
+    // Once the smaller number fits a word, one division by it and Euclid on
+    // words finish the same sequence of remainders.
+    Limb g = WordGcd(y[0], Limbs_DivLimb(x, x, xn * LIMB_BYTES, y[0]));
+    dst->sign = 1;
+    if (!Resize(dst, 1)) return;
+    dst->limbs[0] = g;
+    BigInt_Normalize(dst);
+}
+
+int BigInt_Compare(const BigInt *a, const BigInt *b, bool isSigned) {
+    if (a->kind == IntIndeterminate || b->kind == IntIndeterminate) return -2;
+    bool ia = a->kind == IntInfinite, ib = b->kind == IntInfinite;
+    if (!isSigned) {
+        if (ia || ib) return ia - ib;
+        return Limbs_Compare(a->limbs, a->size, b->limbs, b->size);
+    }
+    if (a->sign != b->sign) return a->sign < b->sign ? -1 : 1;
+    // Same sign from here on; the magnitude order is flipped for negatives.
+    int mag = (ia || ib) ? ia - ib : Limbs_Compare(a->limbs, a->size, b->limbs, b->size);
+    return a->sign < 0 ? -mag : mag;
+}
+
+// ---- Conversions -----------------------------------------------------------------
+
+bool BigInt_FitsSmall(const BigInt *x) {
+    if (IsSpecial(x) || x->top != 0) return false;
+    Limb v = x->limbs[0];
+    return v < (Limb(1) << 63) || (x->sign < 0 && v == Limb(1) << 63);
+}
+
+int64_t BigInt_ToSmall(const BigInt *x) {
+    if (x->kind == IntIndeterminate) return std::numeric_limits<int64_t>::min();
+    if (!BigInt_FitsSmall(x)) return x->sign < 0 ? -std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::max();
+    Limb v = x->limbs[0];
+    return static_cast<int64_t>(x->sign < 0 ? 0 - v : v);
+}
+
+double BigInt_ToDouble(const BigInt *x) {
+    if (x->kind == IntIndeterminate) return std::numeric_limits<double>::quiet_NaN();
+    double sign = x->sign < 0 ? -1.0 : 1.0;
+    if (x->kind == IntInfinite) return sign * std::numeric_limits<double>::infinity();
+    if (IsZero(x)) return 0.0;
+    int64_t h = Limbs_HighestBit(x->limbs, x->size);
+    if (h >= 1024) return sign * std::numeric_limits<double>::infinity();
+    if (h < 53) return sign * static_cast<double>(x->limbs[0]);
+    // The 53 bits from h down to p = h - 52, which may straddle two limbs;
+    // the bits below p are dropped (truncation).
+    int64_t p = h - 52, i = p / LIMB_BITS;
+    int bit = static_cast<int>(p % LIMB_BITS);
+    Limb m = x->limbs[i] >> bit;
+    if (bit != 0 && i < x->top) m |= x->limbs[i + 1] << (LIMB_BITS - bit);
+    m &= (Limb(1) << 53) - 1;
+    return sign * std::ldexp(static_cast<double>(m), static_cast<int>(p));
+}
+
+void BigInt_Normalize(BigInt *x) {
+    if (IsSpecial(x)) {
+        if (x->top != 0) SetSpecial(x, x->kind, x->sign);
+        return;
+    }
+    int64_t n = LimbCount(x);
+    while (n > 1 && x->limbs[n - 1] == 0) --n;
+    // Shrinking never exceeds the limit and does not fail in practice.
+    if (n != LimbCount(x)) Resize(x, n);
+    if (n == 1 && x->limbs[0] == 0) {
+        x->kind = IntZero;
+        x->sign = 0;
+    } else {
+        x->kind = n == 1 && x->limbs[0] == 1 ? IntUnit : IntRegular;
+    }
+}

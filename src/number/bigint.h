@@ -1,0 +1,112 @@
+// BigInt: a sign-magnitude integer over one exactly sized limb array, with
+// kinds for infinite and indeterminate results, and the record-level
+// arithmetic on it.
+//
+// Every operation takes its destination record first and ends by
+// normalising it. Unless an operation says otherwise, the destination may be
+// the same record as any source. Nothing here reports an error: division by
+// zero and every operation on an indeterminate record give an indeterminate
+// record; exceeding the limb limit or running out of memory while a
+// destination grows turns it into a one-limb IntInfinite record with the
+// sign of the result, and the operation stops there. The Integer class turns
+// those records into messages and symbolic values.
+#pragma once
+
+#include <cstdint>
+
+#include "number/limbs.h"
+
+enum BigIntKind : int64_t {
+    IntIndeterminate = -2,  // 0/0, inf - inf and the like; sign 0
+    IntInfinite = -1,       // sign +1 or -1; also the overflow result
+    IntZero = 0,
+    IntUnit = 1,            // magnitude exactly 1
+    IntRegular = 2,         // any other finite value
+};
+
+struct BigInt {
+    int64_t sign;   // +1, -1, or 0 for zero and indeterminate
+    int64_t kind;   // a BigIntKind
+    int64_t top;    // index of the most significant limb (limb count - 1)
+    int64_t size;   // byte length of the limb array, (top + 1) * 8
+    Limb *limbs;    // owned, allocated with malloc
+};
+
+// The limb count a BigInt may not exceed, the value the kernel state's
+// limit is set to at load.
+constexpr int64_t BIGINT_LIMB_LIMIT = 0x7FFFFFFF;
+
+// Number of scratch records in the kernel state.
+constexpr int BIGINT_SCRATCH = 6;
+
+// ---- Records -----------------------------------------------------------------
+
+// Returns a new record from the BigInt pool holding zero.
+BigInt *BigInt_New();
+// Frees the record's limbs and returns it to the BigInt pool.
+void BigInt_Free(BigInt *x);
+// The BigInt pool's hook for dropping a record wholesale: frees its limbs.
+void BigInt_DropOwned(void *record);
+// Frees the limbs of a record that lives outside the pool (the kernel
+// state's constants and scratch records) and leaves it empty.
+void BigInt_Release(BigInt *x);
+
+// ---- Setting values ------------------------------------------------------------
+
+// dst = v, for every signed 64-bit v (-2^63 gives magnitude 2^63).
+void BigInt_SetSmall(BigInt *dst, int64_t v);
+// dst = sign (+1 or -1); any other argument gives IntIndeterminate.
+void BigInt_SetUnit(BigInt *dst, int64_t sign);
+void BigInt_SetZero(BigInt *dst);
+// dst = infinity with the given sign; sign 0 gives IntIndeterminate.
+void BigInt_SetInfinite(BigInt *dst, int64_t sign);
+void BigInt_SetIndeterminate(BigInt *dst);
+
+// dst = src, reallocating dst's array when the sizes differ.
+void BigInt_Copy(BigInt *dst, const BigInt *src);
+// dst = -src, or dst = -dst when src is null.
+void BigInt_Negate(BigInt *dst, const BigInt *src = nullptr);
+// dst = |src|, or dst = |dst| when src is null.
+void BigInt_Abs(BigInt *dst, const BigInt *src = nullptr);
+
+// ---- Arithmetic ------------------------------------------------------------------
+
+// dst = a + b.
+void BigInt_Add(BigInt *dst, const BigInt *a, const BigInt *b);
+// dst = a - b.
+void BigInt_Sub(BigInt *dst, const BigInt *a, const BigInt *b);
+// dst = a * b. An aliased operand is first copied to a scratch record.
+void BigInt_Mul(BigInt *dst, const BigInt *a, const BigInt *b);
+// Truncating division: quot = a / b rounded toward zero and, when rem is
+// not null, rem = a - quot*b, which has the sign of a. quot and rem must be
+// different records (the same record for both gives IntIndeterminate);
+// either may be a or b. A zero divisor gives IntIndeterminate for both.
+void BigInt_DivMod(BigInt *quot, const BigInt *a, const BigInt *b, BigInt *rem);
+// dst = a * 2^s for s > 0; for s < 0 the magnitude is shifted right by -s
+// bits and the sign kept, so the result is truncated toward zero.
+void BigInt_Shift(BigInt *dst, const BigInt *a, int64_t s);
+// dst = gcd(|a|, |b|) by Euclid's algorithm; when either is zero or
+// infinite, the absolute value of the other (of b when both are).
+void BigInt_Gcd(BigInt *dst, const BigInt *a, const BigInt *b);
+
+// Compares values (isSigned) or magnitudes: -2 when either is
+// IntIndeterminate, else -1, 0 or +1. Infinities are larger than every
+// finite value of their sign and equal to each other.
+int BigInt_Compare(const BigInt *a, const BigInt *b, bool isSigned);
+
+// ---- Conversions -----------------------------------------------------------------
+
+// True when x is finite and lies in [-2^63, 2^63 - 1].
+bool BigInt_FitsSmall(const BigInt *x);
+// x as a signed 64-bit value, saturating at +-(2^63 - 1); IntIndeterminate
+// gives -2^63.
+int64_t BigInt_ToSmall(const BigInt *x);
+// x as a double, truncated to its top 53 significant bits (rounded toward
+// zero); +-infinity from 2^1024 on and for IntInfinite, NaN for
+// IntIndeterminate.
+double BigInt_ToDouble(const BigInt *x);
+
+// Drops zero limbs from the top (reallocating to the exact size) and sets
+// kind from the magnitude; zero gets sign 0. The caller has set the sign of
+// a non-zero value.
+void BigInt_Normalize(BigInt *x);

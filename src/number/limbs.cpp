@@ -1,0 +1,598 @@
+// Limb primitives. The carry chains are written with the add-with-carry
+// intrinsics and 128-bit products so that the compiler emits plain
+// mul/add/adc sequences; the hot loops (add, subtract, the product kernels,
+// the multiply-subtract of long division) are unrolled by hand or by
+// template expansion.
+#include "number/limbs.h"
+
+#include <immintrin.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+using u128 = unsigned __int128;
+
+inline int64_t Count(int64_t bytes) { return bytes / LIMB_BYTES; }
+
+// ---- Add and subtract -----------------------------------------------------
+
+// d = x + y + c over n limbs: the n mod 8 odd limbs first, then eight
+// limbs per round with the carry going from round to round in c. The
+// rounds have no jump targets inside, so the compiler keeps the carry in
+// the flags through each one instead of saving and restoring it per limb.
+inline unsigned char AddN(Limb *d, const Limb *x, const Limb *y, int64_t n, unsigned char c) {
+    int64_t i = 0;
+    for (int64_t odd = n & 7; i < odd; ++i) c = _addcarry_u64(c, x[i], y[i], &d[i]);
+    for (; i < n; i += 8) {
+        c = _addcarry_u64(c, x[i + 0], y[i + 0], &d[i + 0]);
+        c = _addcarry_u64(c, x[i + 1], y[i + 1], &d[i + 1]);
+        c = _addcarry_u64(c, x[i + 2], y[i + 2], &d[i + 2]);
+        c = _addcarry_u64(c, x[i + 3], y[i + 3], &d[i + 3]);
+        c = _addcarry_u64(c, x[i + 4], y[i + 4], &d[i + 4]);
+        c = _addcarry_u64(c, x[i + 5], y[i + 5], &d[i + 5]);
+        c = _addcarry_u64(c, x[i + 6], y[i + 6], &d[i + 6]);
+        c = _addcarry_u64(c, x[i + 7], y[i + 7], &d[i + 7]);
+    }
+    return c;
+}
+
+// d = x - y - c over n limbs, structured as AddN.
+inline unsigned char SubN(Limb *d, const Limb *x, const Limb *y, int64_t n, unsigned char c) {
+    int64_t i = 0;
+    for (int64_t odd = n & 7; i < odd; ++i) c = _subborrow_u64(c, x[i], y[i], &d[i]);
+    for (; i < n; i += 8) {
+        c = _subborrow_u64(c, x[i + 0], y[i + 0], &d[i + 0]);
+        c = _subborrow_u64(c, x[i + 1], y[i + 1], &d[i + 1]);
+        c = _subborrow_u64(c, x[i + 2], y[i + 2], &d[i + 2]);
+        c = _subborrow_u64(c, x[i + 3], y[i + 3], &d[i + 3]);
+        c = _subborrow_u64(c, x[i + 4], y[i + 4], &d[i + 4]);
+        c = _subborrow_u64(c, x[i + 5], y[i + 5], &d[i + 5]);
+        c = _subborrow_u64(c, x[i + 6], y[i + 6], &d[i + 6]);
+        c = _subborrow_u64(c, x[i + 7], y[i + 7], &d[i + 7]);
+    }
+    return c;
+}
+
+// d[i..n) = x[i..n) + c, copying once the carry dies out; returns the carry.
+inline Limb CarryThrough(Limb *d, const Limb *x, int64_t i, int64_t n, Limb c) {
+    for (; c && i < n; ++i) {
+        d[i] = x[i] + 1;
+        c = d[i] == 0;
+    }
+    if (d != x && i < n) std::memcpy(d + i, x + i, (n - i) * LIMB_BYTES);
+    return c;
+}
+
+// d[i..n) = x[i..n) - c, as CarryThrough; returns the borrow.
+inline Limb BorrowThrough(Limb *d, const Limb *x, int64_t i, int64_t n, Limb c) {
+    for (; c && i < n; ++i) {
+        c = x[i] == 0;
+        d[i] = x[i] - 1;
+    }
+    if (d != x && i < n) std::memcpy(d + i, x + i, (n - i) * LIMB_BYTES);
+    return c;
+}
+
+// ---- Division by one limb --------------------------------------------------
+
+// The reciprocal of a normalised divisor d (top bit set):
+// floor((2^128 - 1) / d) - 2^64. With it a two-limb by one-limb division
+// costs two multiplications instead of a hardware divide.
+inline Limb Reciprocal(Limb d) {
+    return static_cast<Limb>((static_cast<u128>(~d) << 64 | ~Limb(0)) / d);
+}
+
+// Divides (u1, u0) by the normalised d with reciprocal v; requires u1 < d.
+// Returns the quotient and stores the remainder.
+inline Limb DivPreinv(Limb u1, Limb u0, Limb d, Limb v, Limb *rem) {
+    u128 q = static_cast<u128>(v) * u1 + (static_cast<u128>(u1) << 64 | u0);
+    Limb q1 = static_cast<Limb>(q >> 64) + 1;
+    Limb q0 = static_cast<Limb>(q);
+    Limb r = u0 - q1 * d;
+    // The first correction is taken about half the time, the second one
+    // almost never; both keep q1 exact.
+    if (r > q0) {
+        --q1;
+        r += d;
+    }
+    if (r >= d) {
+        ++q1;
+        r -= d;
+    }
+    *rem = r;
+    return q1;
+}
+
+// ---- Multiplication kernels -------------------------------------------------
+
+// Adds the product x*y into the column accumulator (acc, r2): acc holds the
+// low 128 bits and r2 counts the carries out of it.
+[[gnu::always_inline]] inline void Mac(Limb x, Limb y, u128 &acc, Limb &r2) {
+    u128 p = static_cast<u128>(x) * y;
+    acc += p;
+    r2 += acc < p;
+}
+
+// Stores the finished column's low limb and moves the accumulator down one
+// limb for the next column.
+[[gnu::always_inline]] inline void EndColumn(Limb *out, u128 &acc, Limb &r2) {
+    *out = static_cast<Limb>(acc);
+    acc = (acc >> 64) | (static_cast<u128>(r2) << 64);
+    r2 = 0;
+}
+
+// Sums ap[-J] * bb[J] for the listed J: one column of the product, where ap
+// points at the limb of a that pairs with b[0].
+template <size_t... J>
+[[gnu::always_inline]] inline void Column(const Limb *ap, const Limb *bb, u128 &acc, Limb &r2,
+                                          std::index_sequence<J...>) {
+    (Mac(ap[-static_cast<ptrdiff_t>(J)], bb[J], acc, r2), ...);
+}
+
+// Sums ae[-I] * bb[T + I]: a column of the tail, where ae points at the top
+// limb of a and the low T limbs of b no longer reach a.
+template <size_t T, size_t... I>
+[[gnu::always_inline]] inline void TailColumn(const Limb *ae, const Limb *bb, u128 &acc, Limb &r2,
+                                              std::index_sequence<I...>) {
+    (Mac(ae[-static_cast<ptrdiff_t>(I)], bb[T + I], acc, r2), ...);
+}
+
+template <size_t K, size_t... C>
+[[gnu::always_inline]] inline void Head(Limb *dst, const Limb *a, const Limb *bb, u128 &acc, Limb &r2,
+                                        std::index_sequence<C...>) {
+    ((Column(a + C, bb, acc, r2, std::make_index_sequence<C + 1>{}), EndColumn(dst + C, acc, r2)), ...);
+}
+
+template <size_t K, size_t... T>
+[[gnu::always_inline]] inline void Tail(Limb *dst, const Limb *ae, const Limb *bb, u128 &acc, Limb &r2,
+                                        std::index_sequence<T...>) {
+    ((TailColumn<T + 1>(ae, bb, acc, r2, std::make_index_sequence<K - 1 - T>{}),
+      EndColumn(dst + T, acc, r2)),
+     ...);
+}
+
+// dst (n + K limbs) = a (n limbs, n >= K) * b (K limbs) by product
+// scanning: each column of the result is summed in a three-limb accumulator
+// and stored once, with the K limbs of b held fixed for the whole pass. The
+// head and tail triangles are expanded at compile time, so a K by K product
+// runs without a loop.
+template <size_t K>
+void MulKernel(Limb *dst, const Limb *a, int64_t n, const Limb *b) {
+    if constexpr (K == 1) {
+        dst[n] = Limbs_MulLimb(dst, a, n * LIMB_BYTES, b[0]);
+    } else {
+        Limb bb[K];
+        for (size_t j = 0; j < K; ++j) bb[j] = b[j];
+        u128 acc = 0;
+        Limb r2 = 0;
+        Head<K>(dst, a, bb, acc, r2, std::make_index_sequence<K - 1>{});
+        for (int64_t c = K - 1; c < n; ++c) {
+            Column(a + c, bb, acc, r2, std::make_index_sequence<K>{});
+            EndColumn(dst + c, acc, r2);
+        }
+        Tail<K>(dst + n, a + n - 1, bb, acc, r2, std::make_index_sequence<K - 1>{});
+        dst[n + K - 1] = static_cast<Limb>(acc);
+    }
+}
+
+using Kernel = void (*)(Limb *dst, const Limb *a, int64_t n, const Limb *b);
+
+template <size_t... K>
+constexpr auto MakeKernels(std::index_sequence<K...>) {
+    return std::array<Kernel, sizeof...(K) + 1>{nullptr, MulKernel<K + 1>...};
+}
+
+// The kernels for b of 1 to 19 limbs, indexed by the limb count k; entry 0
+// is never used.
+constexpr std::array<Kernel, KARATSUBA_THRESHOLD> kKernels =
+    MakeKernels(std::make_index_sequence<KARATSUBA_THRESHOLD - 1>{});
+
+// Karatsuba scratch for a longer operand of n limbs: 6*ceil(n/2) limbs. The
+// recursion uses at most 2m limbs per level with m halving, which stays
+// within 4m plus a few limbs; the rest is headroom.
+inline int64_t ScratchLimbs(int64_t n) { return 6 * ((n + 1) / 2); }
+
+// dst (n + k limbs) = a (n limbs) * b (k limbs), any order of sizes;
+// scratch holds ScratchLimbs(max(n, k)) limbs when the product recurses.
+void MulRec(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *scratch) {
+    if (n < k) {
+        std::swap(a, b);
+        std::swap(n, k);
+    }
+    if (k < KARATSUBA_THRESHOLD) {
+        kKernels[k](dst, a, n, b);
+        return;
+    }
+    // The split point comes from the longer operand.
+    int64_t m = (n + 1) / 2;
+    const Limb *a0 = a, *a1 = a + m;
+    int64_t na1 = n - m;
+    Limb *deeper = scratch + 2 * m;
+
+    if (k <= m) {
+        // b is short enough to stay whole: a*b = a1*b*B^m + a0*b.
+        MulRec(dst + m, a1, na1, b, k, deeper);
+        MulRec(scratch, a0, m, b, k, deeper);
+        std::memcpy(dst, scratch, m * LIMB_BYTES);
+        Limb c = AddN(dst + m, dst + m, scratch + m, k, 0);
+        CarryThrough(dst + m, dst + m, k, n + k - m, c);
+        return;
+    }
+
+    const Limb *b0 = b, *b1 = b + m;
+    int64_t nb1 = k - m;
+
+    // da = |a0 - a1| into dst[0..), db = |b0 - b1| into dst[m..). When the
+    // high half is the larger, the low half's limbs above it are zero and
+    // the difference is taken over the high half's length only.
+    int sign = 1;
+    int64_t la, lb;
+    if (Limbs_Compare(a0, m * LIMB_BYTES, a1, na1 * LIMB_BYTES) >= 0) {
+        Limbs_Sub(dst, a0, m * LIMB_BYTES, a1, na1 * LIMB_BYTES);
+        la = m;
+    } else {
+        SubN(dst, a1, a0, na1, 0);
+        la = na1;
+        sign = -sign;
+    }
+    if (Limbs_Compare(b0, m * LIMB_BYTES, b1, nb1 * LIMB_BYTES) >= 0) {
+        Limbs_Sub(dst + m, b0, m * LIMB_BYTES, b1, nb1 * LIMB_BYTES);
+        lb = m;
+    } else {
+        SubN(dst + m, b1, b0, nb1, 0);
+        lb = nb1;
+        sign = -sign;
+    }
+
+    // scratch[0..2m) = da * db, zero-extended to 2m limbs.
+    MulRec(scratch, dst, la, dst + m, lb, deeper);
+    if (la + lb < 2 * m) std::memset(scratch + la + lb, 0, (2 * m - la - lb) * LIMB_BYTES);
+
+    // Overwrites da and db, which are no longer needed.
+    MulRec(dst, a0, m, b0, m, deeper);
+    MulRec(dst + 2 * m, a1, na1, b1, nb1, deeper);
+
+    // Middle term a0*b1 + a1*b0 = a0b0 + a1b1 - (a0 - a1)(b0 - b1), which
+    // is never negative; c collects the signed carries above 2m limbs.
+    int64_t c;
+    if (sign > 0)
+        c = -static_cast<int64_t>(SubN(scratch, dst, scratch, 2 * m, 0));
+    else
+        c = AddN(scratch, dst, scratch, 2 * m, 0);
+    c += Limbs_Add(scratch, scratch, 2 * m * LIMB_BYTES, dst + 2 * m, (n + k - 2 * m) * LIMB_BYTES);
+    c += AddN(dst + m, dst + m, scratch, 2 * m, 0);
+    if (c != 0) Limbs_AddLimb(dst + 3 * m, dst + 3 * m, (n + k - 3 * m) * LIMB_BYTES, static_cast<Limb>(c));
+}
+
+}  // namespace
+
+// ---- Add, subtract, compare ---------------------------------------------------
+
+Limb Limbs_Add(Limb *dst, const Limb *x, int64_t xlen, const Limb *y, int64_t ylen) {
+    int64_t xn = Count(xlen), yn = Count(ylen);
+    Limb c = AddN(dst, x, y, yn, 0);
+    return CarryThrough(dst, x, yn, xn, c);
+}
+
+Limb Limbs_Sub(Limb *dst, const Limb *x, int64_t xlen, const Limb *y, int64_t ylen) {
+    int64_t xn = Count(xlen), yn = Count(ylen);
+    Limb c = SubN(dst, x, y, yn, 0);
+    return BorrowThrough(dst, x, yn, xn, c);
+}
+
+int Limbs_Compare(const Limb *x, int64_t xlen, const Limb *y, int64_t ylen) {
+    int64_t xn = Count(xlen), yn = Count(ylen);
+    for (; xn > yn; --xn)
+        if (x[xn - 1] != 0) return 1;
+    for (; yn > xn; --yn)
+        if (y[yn - 1] != 0) return -1;
+    for (int64_t i = xn - 1; i >= 0; --i)
+        if (x[i] != y[i]) return x[i] > y[i] ? 1 : -1;
+    return 0;
+}
+
+Limb Limbs_AddLimb(Limb *dst, const Limb *src, int64_t len, Limb v) {
+    int64_t n = Count(len);
+    if (n == 0) return v != 0;
+    Limb s = src[0] + v;
+    Limb c = s < v;
+    dst[0] = s;
+    return CarryThrough(dst, src, 1, n, c);
+}
+
+Limb Limbs_SubLimb(Limb *dst, const Limb *src, int64_t len, Limb v) {
+    int64_t n = Count(len);
+    if (n == 0) return v != 0;
+    Limb c = src[0] < v;
+    dst[0] = src[0] - v;
+    return BorrowThrough(dst, src, 1, n, c);
+}
+
+Limb Limbs_Negate(Limb *dst, const Limb *src, int64_t len) {
+    int64_t n = Count(len), i = 0;
+    // Below the lowest non-zero limb the negation is zero; that limb is
+    // negated and every limb above it complemented.
+    for (; i < n && src[i] == 0; ++i) dst[i] = 0;
+    if (i == n) return 0;
+    dst[i] = -src[i];
+    for (++i; i < n; ++i) dst[i] = ~src[i];
+    return 1;
+}
+
+// ---- Single-limb multiply and divide -------------------------------------------
+
+namespace {
+
+// The products src[i..i+4) * m, split into low and high limbs. The four
+// multiplications are independent of each other and of any carry.
+struct Products4 {
+    Limb lo[4], hi[4];
+    Products4(const Limb *src, Limb m) {
+        for (int j = 0; j < 4; ++j) {
+            u128 p = static_cast<u128>(src[j]) * m;
+            lo[j] = static_cast<Limb>(p);
+            hi[j] = static_cast<Limb>(p >> 64);
+        }
+    }
+};
+
+}  // namespace
+
+// Four limbs per round: the row of products is summed with one carry chain
+// (low limb j plus high limb j - 1), so that no multiplication waits for a
+// carry. A high limb is at most 2^64 - 2, so adding the last carry to it
+// cannot overflow.
+Limb Limbs_MulLimb(Limb *dst, const Limb *src, int64_t len, Limb m) {
+    int64_t n = Count(len), i = 0;
+    Limb carry = 0;
+    for (; i + 4 <= n; i += 4) {
+        Products4 p(src + i, m);
+        unsigned char c = _addcarry_u64(0, p.lo[0], carry, &dst[i]);
+        c = _addcarry_u64(c, p.lo[1], p.hi[0], &dst[i + 1]);
+        c = _addcarry_u64(c, p.lo[2], p.hi[1], &dst[i + 2]);
+        c = _addcarry_u64(c, p.lo[3], p.hi[2], &dst[i + 3]);
+        carry = p.hi[3] + c;
+    }
+    for (; i < n; ++i) {
+        u128 p = static_cast<u128>(src[i]) * m + carry;
+        dst[i] = static_cast<Limb>(p);
+        carry = static_cast<Limb>(p >> 64);
+    }
+    return carry;
+}
+
+// As Limbs_MulLimb, with a second chain that subtracts each summed row
+// limb from dst with borrow. Long division spends most of its time here.
+Limb Limbs_SubMulLimb(Limb *dst, const Limb *src, int64_t len, Limb m) {
+    int64_t n = Count(len), i = 0;
+    Limb carry = 0;
+    unsigned char borrow = 0;
+    for (; i + 4 <= n; i += 4) {
+        Products4 p(src + i, m);
+        Limb row[4];
+        unsigned char c = _addcarry_u64(0, p.lo[0], carry, &row[0]);
+        c = _addcarry_u64(c, p.lo[1], p.hi[0], &row[1]);
+        c = _addcarry_u64(c, p.lo[2], p.hi[1], &row[2]);
+        c = _addcarry_u64(c, p.lo[3], p.hi[2], &row[3]);
+        carry = p.hi[3] + c;
+        borrow = _subborrow_u64(borrow, dst[i], row[0], &dst[i]);
+        borrow = _subborrow_u64(borrow, dst[i + 1], row[1], &dst[i + 1]);
+        borrow = _subborrow_u64(borrow, dst[i + 2], row[2], &dst[i + 2]);
+        borrow = _subborrow_u64(borrow, dst[i + 3], row[3], &dst[i + 3]);
+    }
+    carry += borrow;
+    for (; i < n; ++i) {
+        u128 p = static_cast<u128>(src[i]) * m + carry;
+        Limb lo = static_cast<Limb>(p), d = dst[i];
+        dst[i] = d - lo;
+        carry = static_cast<Limb>(p >> 64) + (d < lo);
+    }
+    return carry;
+}
+
+Limb Limbs_DivLimb(Limb *dst, const Limb *src, int64_t len, Limb d) {
+    int64_t n = Count(len);
+    if (n == 0) return 0;
+    // Divide src * 2^s by d * 2^s, feeding the shifted limbs in on the fly;
+    // the remainder comes out scaled by 2^s.
+    int s = __builtin_clzll(d);
+    Limb dn = d << s, v = Reciprocal(dn), r;
+    if (s == 0) {
+        r = 0;
+        for (int64_t i = n - 1; i >= 0; --i) dst[i] = DivPreinv(r, src[i], dn, v, &r);
+        return r;
+    }
+    r = src[n - 1] >> (64 - s);
+    for (int64_t i = n - 1; i > 0; --i) {
+        Limb u0 = src[i] << s | src[i - 1] >> (64 - s);
+        dst[i] = DivPreinv(r, u0, dn, v, &r);
+    }
+    dst[0] = DivPreinv(r, src[0] << s, dn, v, &r);
+    return r >> s;
+}
+
+// ---- Full multiplication and long division -------------------------------------
+
+int64_t Limbs_MulScratchBytes(int64_t alen, int64_t blen) {
+    int64_t n = Count(alen), k = Count(blen);
+    if (n < k) std::swap(n, k);
+    return k < KARATSUBA_THRESHOLD ? 0 : ScratchLimbs(n) * LIMB_BYTES;
+}
+
+bool Limbs_Mul(Limb *dst, const Limb *a, int64_t alen, const Limb *b, int64_t blen, Limb *scratch) {
+    int64_t n = Count(alen), k = Count(blen);
+    if (n < k) {
+        std::swap(a, b);
+        std::swap(n, k);
+    }
+    if (k < KARATSUBA_THRESHOLD) {
+        kKernels[k](dst, a, n, b);
+        return true;
+    }
+    if (scratch) {
+        MulRec(dst, a, n, b, k, scratch);
+        return true;
+    }
+    // One allocation for the whole recursion; it need not be cleared.
+    auto *owned = static_cast<Limb *>(std::malloc(ScratchLimbs(n) * LIMB_BYTES));
+    if (!owned) return false;
+    MulRec(dst, a, n, b, k, owned);
+    std::free(owned);
+    return true;
+}
+
+int Limbs_DivModInPlace(Limb *quot, Limb *W, int64_t wlen, const Limb *b, int64_t blen) {
+    int64_t B = Count(blen), L = Count(wlen) - 1;
+    if (b[B - 1] == 0) return 0;
+
+    // The divisor is normalised without moving it: only its top 64 bits,
+    // shifted so that the top bit is set, take part in the estimates.
+    int s = __builtin_clzll(b[B - 1]);
+    Limb D = b[B - 1] << s;
+    if (s != 0 && B >= 2) D |= b[B - 2] >> (64 - s);
+    Limb v = Reciprocal(D);
+
+    for (int64_t t = L; t >= B; --t) {
+        // The top 128 bits of the window W[t-B..t], shifted like D.
+        Limb w1 = W[t], w0 = W[t - 1];
+        Limb n1 = w1, n0 = w0;
+        if (s != 0) {
+            n1 = w1 << s | w0 >> (64 - s);
+            n0 = w0 << s | (t >= 2 ? W[t - 2] >> (64 - s) : 0);
+        }
+        Limb r;
+        Limb qhat = n1 >= D ? ~Limb(0) : DivPreinv(n1, n0, D, v, &r);
+        if (qhat != 0) {
+            Limb *win = W + t - B;
+            Limb borrow = Limbs_SubMulLimb(win, b, blen, qhat);
+            // The window's top limb ends at 0, or at -1 when qhat was too
+            // large. The estimate is at most two too large, so one or two
+            // add-backs of b restore the window; the one that carries out
+            // of the low limbs brings the top limb back to 0.
+            auto top = static_cast<int64_t>(w1 - borrow);
+            while (top < 0) {
+                top += static_cast<int64_t>(AddN(win, win, b, B, 0));
+                --qhat;
+            }
+            W[t] = static_cast<Limb>(top);
+        }
+        if (quot) quot[t - B] = qhat;
+    }
+    return 1;
+}
+
+int Limbs_DivMod(Limb *quot, const Limb *a, int64_t alen, const Limb *b, int64_t blen, Limb *rem,
+                 int64_t shift) {
+    if (b[Count(blen) - 1] == 0) return 0;
+    // W = a * 2^(8*shift) with one zero limb on top.
+    int64_t wn = Count(alen + shift) + 1, sl = Count(shift);
+    auto *W = static_cast<Limb *>(std::malloc(wn * LIMB_BYTES));
+    if (!W) return -1;
+    std::memset(W, 0, sl * LIMB_BYTES);
+    std::memcpy(W + sl, a, alen);
+    W[wn - 1] = 0;
+    Limbs_DivModInPlace(quot, W, wn * LIMB_BYTES, b, blen);
+    if (rem) std::memcpy(rem, W, blen);
+    std::free(W);
+    return 1;
+}
+
+// ---- Shifts and bits ------------------------------------------------------------
+
+Limb Limbs_ShiftLeft(Limb *dst, const Limb *src, int64_t len, int s) {
+    int64_t n = Count(len);
+    if (n == 0) return 0;
+    // From the top down, so that dst may be src.
+    Limb out = src[n - 1] >> (64 - s);
+    for (int64_t i = n - 1; i > 0; --i) dst[i] = src[i] << s | src[i - 1] >> (64 - s);
+    dst[0] = src[0] << s;
+    return out;
+}
+
+Limb Limbs_ShiftRight(Limb *dst, const Limb *src, int64_t len, int s) {
+    int64_t n = Count(len);
+    if (n == 0) return 0;
+    Limb out = src[0] << (64 - s);
+    for (int64_t i = 0; i + 1 < n; ++i) dst[i] = src[i] >> s | src[i + 1] << (64 - s);
+    dst[n - 1] = src[n - 1] >> s;
+    return out;
+}
+
+int64_t Limbs_HighestBit(const Limb *x, int64_t len) {
+    for (int64_t i = Count(len) - 1; i >= 0; --i)
+        if (x[i] != 0) return i * LIMB_BITS + 63 - __builtin_clzll(x[i]);
+    return -1;
+}
+
+int Limbs_TestBit(const Limb *x, int64_t bit) { return static_cast<int>(x[bit / LIMB_BITS] >> (bit % LIMB_BITS) & 1); }
+
+int64_t Limbs_DifferenceBits(const Limb *x, int64_t xlen, const Limb *y, int64_t ylen, int64_t e) {
+    // Limb i of the aligned terms is X(i) = x[i - sx] and Y(i) = y[i - sy],
+    // zero outside the arrays.
+    int64_t sx = e < 0 ? -e : 0, sy = e > 0 ? e : 0;
+    int64_t xn = Count(xlen), yn = Count(ylen);
+    int64_t n = xn + sx > yn + sy ? xn + sx : yn + sy;
+    auto X = [&](int64_t i) { return i >= sx && i - sx < xn ? x[i - sx] : Limb(0); };
+    auto Y = [&](int64_t i) { return i >= sy && i - sy < yn ? y[i - sy] : Limb(0); };
+
+    int order = 0;
+    for (int64_t i = n - 1; i >= 0 && order == 0; --i)
+        if (X(i) != Y(i)) order = X(i) > Y(i) ? 1 : -1;
+    if (order == 0) return 0;
+
+    // Subtract the smaller from the larger from the bottom up, remembering
+    // the highest non-zero limb of the difference: no buffer is needed.
+    Limb borrow = 0;
+    int64_t bits = 0;
+    for (int64_t i = 0; i < n; ++i) {
+        Limb hi = order > 0 ? X(i) : Y(i), lo = order > 0 ? Y(i) : X(i);
+        Limb d = hi - lo - borrow;
+        borrow = hi < lo || (hi == lo && borrow);
+        if (d != 0) bits = i * LIMB_BITS + 64 - __builtin_clzll(d);
+    }
+    return order * bits;
+}
+
+// ---- Byte-wise logic -------------------------------------------------------------
+
+namespace {
+
+// Runs op over len bytes: 8-byte words through memcpy (the buffers need not
+// be aligned), then the remaining bytes one by one.
+template <typename Op>
+inline void BytesApply(void *dst, const void *x, const void *y, int64_t len, Op op) {
+    auto *d = static_cast<unsigned char *>(dst);
+    auto *p = static_cast<const unsigned char *>(x);
+    auto *q = static_cast<const unsigned char *>(y);
+    int64_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        Limb u, w;
+        std::memcpy(&u, p + i, 8);
+        std::memcpy(&w, q + i, 8);
+        u = op(u, w);
+        std::memcpy(d + i, &u, 8);
+    }
+    for (; i < len; ++i) d[i] = static_cast<unsigned char>(op(p[i], q[i]));
+}
+
+}  // namespace
+
+void Bytes_And(void *dst, const void *x, const void *y, int64_t len) {
+    BytesApply(dst, x, y, len, [](Limb u, Limb w) { return u & w; });
+}
+
+void Bytes_Or(void *dst, const void *x, const void *y, int64_t len) {
+    BytesApply(dst, x, y, len, [](Limb u, Limb w) { return u | w; });
+}
+
+void Bytes_Xor(void *dst, const void *x, const void *y, int64_t len) {
+    BytesApply(dst, x, y, len, [](Limb u, Limb w) { return u ^ w; });
+}
+
+void Bytes_Not(void *dst, const void *src, int64_t len) {
+    BytesApply(dst, src, src, len, [](Limb u, Limb) { return ~u; });
+}
