@@ -14,7 +14,7 @@ build: deps
 	cmake --build build -j$(JOBS)
 
 run: build
-	./build/examples/lifecycle_example
+	./build/vorlan examples/tour.vl
 
 test: build
 	ctest --test-dir build --output-on-failure -j$(JOBS)

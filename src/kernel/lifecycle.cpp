@@ -7,6 +7,8 @@
 #include "object/registry.h"
 #include "object/symbol.h"
 #include "syntax/formatter.h"
+#include "syntax/lexer.h"
+#include "syntax/parser.h"
 #include "vorlan.h"
 
 // Every pool is emptied without reading a reference count, so every handle
@@ -15,6 +17,7 @@
 void Kernel_Clear() {
     Pool_Clear(&kernel.expressions);
     kernel.releaseQueue.clear();
+    kernel.hostValues.clear();
     kernel.releasing = false;
     SymbolTable_Clear();
     NumberState_Clear(kernel.numbers);
@@ -31,6 +34,8 @@ void Kernel_Clear() {
 KERNEL_EXPORT int64_t Kernel_Initialize(void) {
     Kernel_Terminate();
     Settings_SetDefaults(kernel.settings);
+    Tokenizer_Setup();
+    Parser_Setup();
     Format_Reset();
     Registry_Run();
     kernel.initialized = true;
@@ -42,6 +47,8 @@ KERNEL_EXPORT int64_t Kernel_Terminate(void) {
     kernel.callbacks.message = nullptr;
     kernel.callbacks.reserved = nullptr;
     Kernel_Clear();
+    Parser_Teardown();
+    Tokenizer_Teardown();
     kernel.initialized = false;
     return 0;
 }

@@ -3,11 +3,13 @@
 // Neither runs Kernel_Initialize or Kernel_Terminate.
 #include "kernel/state.h"
 
+#include "eval/deep_stack.h"
 #include "object/crc32c.h"
 #include "object/expression.h"
 #include "object/string.h"
 #include "object/symbol.h"
 #include "object/attributes.h"
+#include "syntax/syntax_state.h"
 
 KernelState kernel;
 
@@ -25,6 +27,8 @@ void Load() {
 }
 
 void Unload() {
+    DeepStack_Destroy();
+    SyntaxState_Destroy();
     kernel.symbolTable.clear();
     NumberState_Destroy(kernel.numbers);
     for (Pool *p : {&kernel.strings, &kernel.expressions, &kernel.symbols, &kernel.symbolRecords,

@@ -7,8 +7,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "eval/eval_state.h"
 #include "kernel/settings.h"
 #include "number/number_state.h"
 #include "object/builtins.h"
@@ -26,9 +28,17 @@ using SymbolTable = std::unordered_map<std::u16string_view, Symbol *>;
 // out by new reference.
 struct KernelConstants {
     Object *integers[9];   // -1, 0, 1, 2, 3, 4, 5, 6, 10
+    Object *reals[6];      // 0.0, -1.0, 1.0, pi, pi/2, -pi/2
+    Object *overflow;
+    Object *underflow;
+    Object *negativeOverflow;
+    Object *negativeUnderflow;
     Object *emptyText;
     Object *emptySequence;
     Object *emptyList;
+    Object *infinity;          // DirectedInfinity[1]
+    Object *negativeInfinity;  // DirectedInfinity[-1]
+    Object *complexInfinity;   // DirectedInfinity[]
 };
 
 enum ConstantInteger { INT_MINUS_ONE, INT_ZERO, INT_ONE, INT_TWO, INT_THREE, INT_FOUR, INT_FIVE, INT_SIX, INT_TEN };
@@ -48,6 +58,7 @@ struct KernelState {
 
     FormatState format;
     SyntaxState syntax;
+    EvalState eval;
 
     // Object pools, in the order the clearing step empties them.
     NumberState numbers;
@@ -74,6 +85,7 @@ struct KernelState {
     KernelSettings settings;
 
     std::u16string lastOutput;       // text of the last Kernel_OutputExpression
+    std::unordered_set<Object *> hostValues;  // values read by Kernel_GetValue, kept until reset
 
     bool hardwareCrc;                // the processor has the CRC-32C instruction
     bool initialized;

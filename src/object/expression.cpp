@@ -10,6 +10,7 @@
 #include <limits>
 #include <new>
 
+#include "eval/evaluate.h"
 #include "kernel/state.h"
 #include "object/string.h"
 #include "syntax/formatter.h"
@@ -157,7 +158,7 @@ double Accuracy(Object *o) {
 
 const ObjectClass ExpressionClass = {
     TYPE_EXPRESSION, SUB_PLAIN, u"Expression",
-    Clone, nullptr, Format_Expression, Release, Same, nullptr,
+    Clone, Expression_Evaluate, Format_Expression, Release, Same, nullptr,
     Precision, Accuracy, PrecisionAccuracy, Hash,
 };
 

@@ -1,12 +1,21 @@
 #include "object/registry.h"
 
+#include <cmath>
+
+#include "eval/compare.h"
+#include "eval/definition.h"
+#include "eval/pattern.h"
 #include "kernel/print.h"
 #include "kernel/state.h"
 #include "number/integer.h"
+#include "number/real.h"
 #include "object/attributes.h"
 #include "object/expression.h"
+#include "object/is_numeric.h"
 #include "object/string.h"
 #include "object/symbol.h"
+#include "syntax/operators.h"
+#include "syntax/parser.h"
 
 #define VORLAN_BUILTIN_NAME(name) u## #name,
 const char16_t *const BuiltinNames[SYM_COUNT] = {VORLAN_BUILTIN_SYMBOLS(VORLAN_BUILTIN_NAME)};
@@ -265,18 +274,72 @@ const MessageEntry kMessages[] = {
 constexpr size_t kEarlyMessages = 4;
 
 // The symbols whose values are the constants of the same names.
-const PlainEntry kValueSymbols[] = {
-    {SYM_I, ATTR_LOCKED | ATTR_PROTECTED},
-    {SYM_Infinity, ATTR_LOCKED | ATTR_PROTECTED},
-    {SYM_ComplexInfinity, ATTR_LOCKED | ATTR_PROTECTED},
-    {SYM_Overflow, ATTR_LOCKED | ATTR_PROTECTED},
-    {SYM_Underflow, ATTR_LOCKED | ATTR_PROTECTED},
-    {SYM_ComplexOverflow, ATTR_LOCKED | ATTR_PROTECTED},
-    {SYM_ComplexUnderflow, ATTR_LOCKED | ATTR_PROTECTED},
+constexpr uint64_t kValueAttributes = ATTR_LOCKED | ATTR_PROTECTED;
+const BuiltinSymbol kValueSymbols[] = {
+    SYM_I, SYM_Infinity, SYM_ComplexInfinity, SYM_Overflow, SYM_Underflow, SYM_ComplexOverflow, SYM_ComplexUnderflow,
 };
 
 const FormatterEntry kFormatters[] = {
+    {SYM_And, Format_Logic},
+    {SYM_Any, Format_Blank},
+    {SYM_AnyNullSequence, Format_Blank},
+    {SYM_AnySequence, Format_Blank},
+    {SYM_DirectedInfinity, Format_DirectedInfinity},
+    {SYM_Equal, Format_Comparison},
+    {SYM_Factorial, Format_Factorial},
+    {SYM_Greater, Format_Comparison},
+    {SYM_GreaterEqual, Format_Comparison},
+    {SYM_InternalForm, Format_InternalForm},
+    {SYM_Join, Format_Join},
+    {SYM_Less, Format_Comparison},
+    {SYM_LessEqual, Format_Comparison},
+    {SYM_List, Format_List},
+    {SYM_Not, Format_Not},
+    {SYM_Or, Format_Logic},
     {SYM_Output, Format_Output},
+    {SYM_Part, Format_Part},
+    {SYM_Plus, Format_Plus},
+    {SYM_Power, Format_Power},
+    {SYM_Rule, Format_Rule},
+    {SYM_RuleDelayed, Format_Rule},
+    {SYM_Slot, Format_Slot},
+    {SYM_Span, Format_Span},
+    {SYM_Subtract, Format_Subtract},
+    {SYM_Times, Format_Times},
+    {SYM_Unequal, Format_Comparison},
+    {SYM_Xor, Format_Logic},
+};
+
+// The native implementations that exist, with the argument patterns they
+// are registered for, in registration order.
+struct NativeEntry {
+    BuiltinSymbol symbol;
+    const char16_t *patterns[2];
+    NativeFunction native;
+};
+
+const NativeEntry kNatives[] = {
+    {SYM_Attributes, {u"Attributes(\?Symbol)"}, Builtin_Attributes},
+    {SYM_Clear, {u"Clear(\?)"}, Builtin_Clear},
+    {SYM_ClearAttributes, {u"ClearAttributes(\?Symbol, \?Symbol | {\?\?\?Symbol})"}, Builtin_ClearAttributes},
+    {SYM_Define, {u"Define(\?, \?)"}, Builtin_Define},
+    {SYM_DefineDelayed, {u"DefineDelayed(\?, \?)"}, Builtin_DefineDelayed},
+    {SYM_Equal, {u"Equal(\?\?\?)"}, Builtin_Equal},
+    {SYM_Greater, {u"Greater(\?\?\?)"}, Builtin_Greater},
+    {SYM_GreaterEqual, {u"GreaterEqual(\?\?\?)"}, Builtin_GreaterEqual},
+    {SYM_IsNumeric, {u"IsNumeric(\?)"}, Builtin_IsNumeric},
+    {SYM_Less, {u"Less(\?\?\?)"}, Builtin_Less},
+    {SYM_LessEqual, {u"LessEqual(\?\?\?)"}, Builtin_LessEqual},
+    {SYM_Matching, {u"Matching(\?, \?)"}, Builtin_Matching},
+    {SYM_Order, {u"Order(\?, \?)"}, Builtin_Order},
+    {SYM_Output, {u"Output(\?\?\?)"}, Builtin_Output},
+    {SYM_Print, {u"Print(\?\?)"}, Builtin_Print},
+    {SYM_Same, {u"Same(\?, \?\?)"}, Builtin_Same},
+    {SYM_SetAttributes, {u"SetAttributes(\?Symbol, \?Symbol | {\?\?\?Symbol})"}, Builtin_SetAttributes},
+    {SYM_SubDefine, {u"SubDefine(\?, \?)"}, Builtin_SubDefine},
+    {SYM_SubDefineDelayed, {u"SubDefineDelayed(\?, \?)"}, Builtin_SubDefineDelayed},
+    {SYM_Unequal, {u"Unequal(\?\?\?)"}, Builtin_Unequal},
+    {SYM_Unsame, {u"Unsame(\?, \?\?)"}, Builtin_Unsame},
 };
 
 // The head symbol of the atoms of each type id.
@@ -288,17 +351,46 @@ const struct {
     {TYPE_RATIONAL, SYM_Rational}, {TYPE_COMPLEX, SYM_Complex}, {TYPE_STRING, SYM_String},
 };
 
-// Interns a built-in symbol (the kernel state keeps one reference to it)
-// and ORs attributes into its record.
-void Register(BuiltinSymbol id, uint64_t attributes) {
-    Object *&slot = kernel.builtins[id];
-    if (!slot) slot = Symbol_Intern(BuiltinNames[id]);
-    if (attributes) Symbol_Record(slot, true)->attributes |= attributes;
+OutputFormatter FormatterOf(BuiltinSymbol id) {
+    for (const FormatterEntry &row : kFormatters)
+        if (row.symbol == id) return row.formatter;
+    return nullptr;
 }
 
-template <size_t N>
-void RegisterAll(const PlainEntry (&rows)[N]) {
-    for (const PlainEntry &row : rows) Register(row.symbol, row.attributes);
+const NativeEntry *NativeOf(BuiltinSymbol id) {
+    for (const NativeEntry &row : kNatives)
+        if (row.symbol == id) return &row;
+    return nullptr;
+}
+
+// Interns a built-in symbol (the kernel state keeps one reference to it).
+Object *Intern(BuiltinSymbol id) {
+    Object *&slot = kernel.builtins[id];
+    if (!slot) slot = Symbol_Intern(BuiltinNames[id]);
+    return slot;
+}
+
+// A symbol without implementation: its attributes and output formatter.
+void RegisterPlain(BuiltinSymbol id, uint64_t attributes) {
+    Symbol_Define(Object_AddRef(Intern(id)), attributes, nullptr, FormatterOf(id));
+}
+
+// A function: each registered pattern receives the native implementation.
+// Protected comes with the last registration only, since a Protected symbol
+// refuses definitions.
+void RegisterFunction(BuiltinSymbol id, uint64_t attributes) {
+    Intern(id);
+    const NativeEntry *row = NativeOf(id);
+    if (!row) {
+        RegisterPlain(id, attributes);
+        return;
+    }
+    size_t count = row->patterns[1] ? 2 : 1;
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t flags = (i + 1 == count ? attributes : attributes & ~ATTR_PROTECTED) | DEF_NATIVE;
+        Object *pattern = Parser_ParseText(row->patterns[i]);
+        Symbol_Define(pattern, flags, reinterpret_cast<void *>(row->native), FormatterOf(id));
+    }
 }
 
 void RegisterMessages(size_t from, size_t to) {
@@ -310,21 +402,46 @@ void BuildConstants() {
     KernelConstants &c = kernel.constants;
     const int64_t integers[] = {-1, 0, 1, 2, 3, 4, 5, 6, 10};
     for (size_t i = 0; i < std::size(integers); ++i) c.integers[i] = Integer_FromSmall(integers[i]);
+    const double reals[] = {0.0, -1.0, 1.0, M_PI, M_PI / 2, -M_PI / 2};
+    for (size_t i = 0; i < std::size(reals); ++i) c.reals[i] = Real_FromDouble(reals[i]);
+    c.overflow = Real_NewSaturated(SUB_OVERFLOW, 1);
+    c.underflow = Real_NewSaturated(SUB_UNDERFLOW, 1);
+    c.negativeOverflow = Real_NewSaturated(SUB_OVERFLOW, -1);
+    c.negativeUnderflow = Real_NewSaturated(SUB_UNDERFLOW, -1);
     c.emptyText = String_New(nullptr, 0, SUB_UTF8);
-    c.emptySequence = Expression_NewEvaluated(Builtin(SYM_Sequence));
-    c.emptyList = Expression_NewEvaluated(Builtin(SYM_List));
+    c.emptySequence = Expression_NewEvaluated(Object_AddRef(Intern(SYM_Sequence)));
+    c.emptyList = Expression_NewEvaluated(Object_AddRef(Intern(SYM_List)));
+    Object *directed = Intern(SYM_DirectedInfinity);
+    c.infinity = Expression_NewEvaluated(Object_AddRef(directed), Integer_FromSmall(1));
+    c.negativeInfinity = Expression_NewEvaluated(Object_AddRef(directed), Integer_FromSmall(-1));
+    c.complexInfinity = Expression_NewEvaluated(Object_AddRef(directed));
+}
+
+// The value of a value symbol, or null while its class does not exist.
+Object *ValueOf(BuiltinSymbol id) {
+    KernelConstants &c = kernel.constants;
+    switch (id) {
+    case SYM_Infinity: return c.infinity;
+    case SYM_ComplexInfinity: return c.complexInfinity;
+    case SYM_Overflow: return c.overflow;
+    case SYM_Underflow: return c.underflow;
+    default: return nullptr;
+    }
 }
 
 }  // namespace
 
 void Registry_Run() {
-    RegisterAll(kPlain);
+    for (const PlainEntry &row : kPlain) RegisterPlain(row.symbol, row.attributes);
     for (const auto &head : kHeads) kernel.headSymbols[head.type] = kernel.builtins[head.symbol];
     RegisterMessages(0, kEarlyMessages);
     BuildConstants();
-    RegisterAll(kValueSymbols);
-    RegisterAll(kFunctions);
-    for (const FormatterEntry &row : kFormatters) Symbol_Record(kernel.builtins[row.symbol], true)->formatter = row.formatter;
+    for (BuiltinSymbol id : kValueSymbols) {
+        Object *value = ValueOf(id);
+        if (value) Symbol_Define(Object_AddRef(Intern(id)), kValueAttributes | DEF_VALUE, Object_AddRef(value), nullptr);
+        else RegisterPlain(id, kValueAttributes);
+    }
+    for (const PlainEntry &row : kFunctions) RegisterFunction(row.symbol, row.attributes);
     RegisterMessages(kEarlyMessages, std::size(kMessages));
     Attributes_FillTable();
     kernel.generation = 1;

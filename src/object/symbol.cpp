@@ -6,12 +6,17 @@
 
 #include "kernel/state.h"
 #include "object/crc32c.h"
+#include "eval/definition.h"
+#include "eval/evaluate.h"
 #include "object/expression.h"
 #include "syntax/formatter.h"
 
 namespace {
 
+// Releases everything the record holds, definitions included.
 void FreeRecord(SymbolRecord *r) {
+    Definitions_Clear(r);
+    delete r->definitions;
     delete r->messages;
     Pool_Free(&kernel.symbolRecords, r);
 }
@@ -72,7 +77,7 @@ uint32_t Hash(Object *o, uint32_t seed) {
 
 const ObjectClass SymbolClass = {
     TYPE_SYMBOL, SUB_PLAIN, u"Symbol",
-    Clone, nullptr, ToText, Release, Same, nullptr,
+    Clone, Symbol_Evaluate, ToText, Release, Same, nullptr,
     Precision, Accuracy, PrecisionAccuracy, Hash,
 };
 
@@ -130,4 +135,9 @@ int64_t SymbolTable_Size() { return int64_t(kernel.symbolTable.size()); }
 
 void Symbol_DropOwned(void *record) { delete[] static_cast<Symbol *>(record)->name; }
 
-void SymbolRecord_DropOwned(void *record) { delete static_cast<SymbolRecord *>(record)->messages; }
+void SymbolRecord_DropOwned(void *record) {
+    auto *r = static_cast<SymbolRecord *>(record);
+    Definitions_Drop(r);
+    delete r->definitions;
+    delete r->messages;
+}

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "object/object.h"
 
@@ -35,12 +36,16 @@ using OutputFormatter = bool (*)(Object *e, TextBuffer &text);
 using MessageMap = std::unordered_map<std::u16string, std::u16string>;
 
 struct Symbol;
+struct DefinitionEntry;
+using DefinitionList = std::vector<DefinitionEntry *>;
 
 struct SymbolRecord {
-    Symbol *symbol;          // back-pointer, not a counted reference
+    Symbol *symbol;            // back-pointer, not a counted reference
     uint64_t attributes;
+    DefinitionEntry *ownValue; // owned; what the bare symbol evaluates to
     OutputFormatter formatter;
-    MessageMap *messages;    // owned; null until the first message
+    DefinitionList *definitions;  // owned; rules and natives in match order
+    MessageMap *messages;      // owned; null until the first message
 };
 
 struct Symbol {

@@ -4,7 +4,7 @@ namespace {
 
 // Per lead byte: the number of continuation bytes (0 for ASCII, -1 for a
 // byte that cannot start a sequence) and the range the second byte must lie
-// in, which rules out overlong forms, surrogates and values above U+10FFFF.
+// in, which rules out overlong forms and values above U+10FFFF.
 struct LeadInfo {
     int8_t more;
     unsigned char low, high;
@@ -15,7 +15,6 @@ constexpr LeadInfo Lead(unsigned b) {
     if (b < 0xC2) return {-1, 0, 0};
     if (b < 0xE0) return {1, 0x80, 0xBF};
     if (b == 0xE0) return {2, 0xA0, 0xBF};
-    if (b == 0xED) return {2, 0x80, 0x9F};
     if (b < 0xF0) return {2, 0x80, 0xBF};
     if (b == 0xF0) return {3, 0x90, 0xBF};
     if (b < 0xF4) return {3, 0x80, 0xBF};

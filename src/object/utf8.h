@@ -3,6 +3,9 @@
 // the continuation bytes that were valid so far (never past a byte it
 // rejected), so the bytes after a bad sequence are still read as themselves.
 // Decoding backward yields exactly the characters decoding forward does.
+// The three-byte form of a lone UTF-16 surrogate is read as that surrogate,
+// so that text holding one (which the parser encodes that way) reads back
+// unchanged.
 #pragma once
 
 #include <cstddef>

@@ -5,7 +5,7 @@
 namespace {
 
 Token *Make(std::u16string cls, std::u16string text, int64_t position) {
-    return new Token{std::move(cls), std::move(text), nullptr, position, nullptr, nullptr};
+    return new Token{std::move(cls), std::move(text), nullptr, position, -1, -1, nullptr, nullptr};
 }
 
 }  // namespace

@@ -12,6 +12,8 @@ struct Token {
     std::u16string text;  // matched text, later the parser's bookkeeping
     Object *value;        // owned reference, or null
     int64_t position;     // index of the first character in the input
+    int32_t symbol;       // the parser's number for cls, -1 when it has none
+    int32_t literal;      // the parser's number for text, -1 when it has none
     Token *prev;
     Token *next;
 };

@@ -18,43 +18,43 @@ protected:
 };
 
 TEST_F(AttributesTest, RegisteredAttributesAreListedInTableOrder) {
-    EXPECT_EQ(AttributesOf(u"Plus"), u"List(Flat, Listable, Locked, NumericFunction, OneIdentity, Orderless, Protected)");
-    EXPECT_EQ(AttributesOf(u"Times"), u"List(Flat, Listable, Locked, NumericFunction, OneIdentity, Orderless, Protected)");
-    EXPECT_EQ(AttributesOf(u"GreatestCommonDivisor"), u"List(Flat, Listable, NumericFunction, OneIdentity, Orderless)");
-    EXPECT_EQ(AttributesOf(u"ArcTan"), u"List(Listable, NumericFunction, Protected)");
-    EXPECT_EQ(AttributesOf(u"Random"), u"List(NumericFunction, Protected)");
-    EXPECT_EQ(AttributesOf(u"Sort"), u"List(Protected)");
-    EXPECT_EQ(AttributesOf(u"Pattern"), u"List(HoldFirst, Locked, Protected)");
-    EXPECT_EQ(AttributesOf(u"RuleDelayed"), u"List(HoldRest, Locked, Protected, SequenceHold)");
-    EXPECT_EQ(AttributesOf(u"Condition"), u"List(HoldAll, Locked, Protected)");
-    EXPECT_EQ(AttributesOf(u"Power"), u"List(Listable, Locked, NumericFunction, Protected)");
-    EXPECT_EQ(AttributesOf(u"Infinity"), u"List(Locked, Protected)");
-    EXPECT_EQ(AttributesOf(u"neverSeen"), u"List()");
+    EXPECT_EQ(AttributesOf(u"Plus"), u"{Flat, Listable, Locked, NumericFunction, OneIdentity, Orderless, Protected}");
+    EXPECT_EQ(AttributesOf(u"Times"), u"{Flat, Listable, Locked, NumericFunction, OneIdentity, Orderless, Protected}");
+    EXPECT_EQ(AttributesOf(u"GreatestCommonDivisor"), u"{Flat, Listable, NumericFunction, OneIdentity, Orderless}");
+    EXPECT_EQ(AttributesOf(u"ArcTan"), u"{Listable, NumericFunction, Protected}");
+    EXPECT_EQ(AttributesOf(u"Random"), u"{NumericFunction, Protected}");
+    EXPECT_EQ(AttributesOf(u"Sort"), u"{Protected}");
+    EXPECT_EQ(AttributesOf(u"Pattern"), u"{HoldFirst, Locked, Protected}");
+    EXPECT_EQ(AttributesOf(u"RuleDelayed"), u"{HoldRest, Locked, Protected, SequenceHold}");
+    EXPECT_EQ(AttributesOf(u"Condition"), u"{HoldAll, Locked, Protected}");
+    EXPECT_EQ(AttributesOf(u"Power"), u"{Listable, Locked, NumericFunction, Protected}");
+    EXPECT_EQ(AttributesOf(u"Infinity"), u"{Locked, Protected}");
+    EXPECT_EQ(AttributesOf(u"neverSeen"), u"{}");
 }
 
 TEST_F(AttributesTest, HoldAttributesShowAsOneName) {
-    EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"f"), Sym(u"HoldAll")), u"List(HoldAll)");
-    EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"g"), Sym(u"HoldFirst")), u"List(HoldFirst)");
-    EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"g"), Sym(u"HoldRest")), u"List(HoldAll)");
-    EXPECT_EQ(Run(Builtin_ClearAttributes, u"ClearAttributes", Sym(u"g"), Sym(u"HoldFirst")), u"List(HoldRest)");
+    EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"f"), Sym(u"HoldAll")), u"{HoldAll}");
+    EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"g"), Sym(u"HoldFirst")), u"{HoldFirst}");
+    EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"g"), Sym(u"HoldRest")), u"{HoldAll}");
+    EXPECT_EQ(Run(Builtin_ClearAttributes, u"ClearAttributes", Sym(u"g"), Sym(u"HoldFirst")), u"{HoldRest}");
     EXPECT_TRUE(Host().messages.empty());
 }
 
 TEST_F(AttributesTest, LockedSymbolsRefuseChanges) {
     EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"Plus"), Sym(u"Temporary")),
-              u"List(Flat, Listable, Locked, NumericFunction, OneIdentity, Orderless, Protected)");
+              u"{Flat, Listable, Locked, NumericFunction, OneIdentity, Orderless, Protected}");
     ASSERT_EQ(Host().messages.size(), 1u);
     EXPECT_EQ(Host().messages[0], u"Attributes::Locked: Plus is locked!");
     Run(Builtin_ClearAttributes, u"ClearAttributes", Sym(u"Plus"), Sym(u"Flat"));
     EXPECT_EQ(Host().messages.size(), 2u);
     // Protected is not Locked: Sin's attributes can still change.
     EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"Sin"), Sym(u"Temporary")),
-              u"List(Listable, NumericFunction, Protected, Temporary)");
+              u"{Listable, NumericFunction, Protected, Temporary}");
     EXPECT_EQ(Host().messages.size(), 2u);
 }
 
 TEST_F(AttributesTest, UnknownAttributesAreReportedAndTheRestApplied) {
-    EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"f"), List(Sym(u"Flat"), Sym(u"Foo"))), u"List(Flat)");
+    EXPECT_EQ(Run(Builtin_SetAttributes, u"SetAttributes", Sym(u"f"), List(Sym(u"Flat"), Sym(u"Foo"))), u"{Flat}");
     ASSERT_EQ(Host().messages.size(), 1u);
     EXPECT_EQ(Host().messages[0], u"Attributes::Attribute: Foo is an unknown attribute.");
     // Non-symbols inside a list and a value that is neither a symbol nor a
@@ -64,13 +64,13 @@ TEST_F(AttributesTest, UnknownAttributesAreReportedAndTheRestApplied) {
     ASSERT_EQ(Host().messages.size(), 3u);
     EXPECT_EQ(Host().messages[1], u"Attributes::Attribute: 3 is an unknown attribute.");
     EXPECT_EQ(Host().messages[2], u"Attributes::Attribute: g(-1) is an unknown attribute.");
-    EXPECT_EQ(AttributesOf(u"f"), u"List(Flat, Orderless)");
+    EXPECT_EQ(AttributesOf(u"f"), u"{Flat, Orderless}");
 }
 
 TEST_F(AttributesTest, ClearingASymbolWithoutRecordCreatesNothing) {
     int64_t records = kernel.symbolRecords.count;
-    EXPECT_EQ(Run(Builtin_ClearAttributes, u"ClearAttributes", Sym(u"g"), Sym(u"Flat")), u"List()");
-    EXPECT_EQ(Run(Builtin_ClearAttributes, u"ClearAttributes", Sym(u"g"), Sym(u"Foo")), u"List()");
+    EXPECT_EQ(Run(Builtin_ClearAttributes, u"ClearAttributes", Sym(u"g"), Sym(u"Flat")), u"{}");
+    EXPECT_EQ(Run(Builtin_ClearAttributes, u"ClearAttributes", Sym(u"g"), Sym(u"Foo")), u"{}");
     EXPECT_TRUE(Host().messages.empty());
     EXPECT_EQ(kernel.symbolRecords.count, records);
     EXPECT_EQ(Symbol_Find(u"g"), nullptr);

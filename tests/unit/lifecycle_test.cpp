@@ -55,7 +55,7 @@ TEST_F(LifecycleTest, ResetRestoresBuiltinAttributesAndMessages) {
     Symbol_AddMessage(BuiltinBorrowed(SYM_Kernel), u"RecursionLimit", u"changed");
     Kernel_Reset();
     EXPECT_EQ(StandardText(Attributes_List(AsSymbol(BuiltinBorrowed(SYM_Sin)))),
-              u"List(Listable, NumericFunction, Protected)");
+              u"{Listable, NumericFunction, Protected}");
     EXPECT_EQ(*Symbol_Message(AsSymbol(BuiltinBorrowed(SYM_Kernel)), u"RecursionLimit"),
               u"Recursion depth of %1 exceeded.");
 }
@@ -88,7 +88,7 @@ TEST_F(LifecycleTest, BindCallbackIgnoresUnknownTypes) {
 TEST_F(LifecycleTest, ConstantsAndHeadSymbolsAreBuilt) {
     EXPECT_EQ(StandardText(Object_AddRef(kernel.constants.integers[INT_MINUS_ONE])), u"-1");
     EXPECT_EQ(StandardText(Object_AddRef(kernel.constants.integers[INT_TEN])), u"10");
-    EXPECT_EQ(StandardText(Object_AddRef(kernel.constants.emptyList)), u"List()");
+    EXPECT_EQ(StandardText(Object_AddRef(kernel.constants.emptyList)), u"{}");
     EXPECT_EQ(StandardText(Object_AddRef(kernel.constants.emptySequence)), u"Sequence()");
     EXPECT_EQ(StandardText(Object_AddRef(kernel.constants.emptyText)), u"\"\"");
     EXPECT_EQ(kernel.headSymbols[TYPE_STRING], BuiltinBorrowed(SYM_String));

@@ -1,0 +1,919 @@
+// The comparison operation: canonical order, numeric relation and pattern
+// specificity of two objects, dispatched on the pair of type ids.
+//
+// Every walk over the structure of two expressions here is either iterative
+// (canonical order, numeric equality of elements) or bounded in depth
+// (pattern specificity), so that deeply nested operands cannot exhaust the
+// C++ stack.
+#include "eval/compare.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "eval/pattern.h"
+#include "kernel/state.h"
+#include "number/bigint.h"
+#include "number/integer.h"
+#include "number/real.h"
+#include "object/expression.h"
+#include "object/small_stack.h"
+#include "object/string.h"
+#include "object/symbol.h"
+
+namespace {
+
+constexpr uint64_t ORDER_BITS = CMP_ORDER_EQUAL | CMP_BEFORE | CMP_AFTER;
+constexpr uint64_t DIRECTION_BITS = CMP_MORE_SPECIFIC | CMP_MORE_GENERAL;
+
+// Pattern specificity recurses once per level of pattern nesting. Left sides
+// nested deeper than this are reported as incomparable, which leaves their
+// place among the definitions to the canonical order.
+constexpr int kSpecificityDepthLimit = 1000;
+
+bool IsCall(Object *o, BuiltinSymbol head) {
+    return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(head);
+}
+
+// Borrowed last argument; e has at least one.
+Object *LastArgument(Object *e) { return Expression_At(e, Expression_Length(e)); }
+
+// ---- Numbers on the real line -----------------------------------------------------
+
+// Where a number of the existing classes (Integer, Real) sits: finite values
+// are compared by value; the saturated reals sit between the finite values
+// (Underflow next to zero, Overflow beyond every finite value); a NaN has no
+// place at all.
+enum NumberKind { NUMBER_FINITE, NUMBER_SATURATED, NUMBER_NAN };
+
+NumberKind Classify(Object *o) {
+    if (Object_IsInteger(o)) return NUMBER_FINITE;
+    switch (Object_Subtype(o)) {
+    case SUB_OVERFLOW:
+    case SUB_UNDERFLOW: return NUMBER_SATURATED;
+    default: return std::isnan(AsReal(o)->value) ? NUMBER_NAN : NUMBER_FINITE;
+    }
+}
+
+// Rank on the extended line: -3 -Overflow, -2 negative, -1 -Underflow, 0 zero,
+// 1 Underflow, 2 positive, 3 Overflow.
+int Position(Object *o) {
+    int sign = Object_Sign(o);
+    if (Object_IsInteger(o)) return 2 * sign;
+    switch (Object_Subtype(o)) {
+    case SUB_OVERFLOW: return 3 * sign;
+    case SUB_UNDERFLOW: return sign;
+    default: return 2 * sign;
+    }
+}
+
+// The exact comparisons of machine values below rely on the x87 extended
+// format, whose 64-bit mantissa holds every int64 and every double exactly.
+static_assert(std::numeric_limits<long double>::digits >= 64);
+
+// The error bound of a machine real, from its accuracy: |x| * 2^-53, and
+// 2^-1023 for zero (an accuracy of 307.95 digits).
+long double MachineError(double x) {
+    return x == 0.0 ? std::ldexp(1.0L, -1023) : std::ldexp(std::fabs(static_cast<long double>(x)), -53);
+}
+
+int SignOf(long double x) { return (x > 0) - (x < 0); }
+
+// Sign of (integer - d) for an Integer of subtype 1 or 3 and a finite double,
+// with *close set when |integer - d| lies within d's error bound.
+int IntegerVersusDouble(Object *integer, double d, bool *close) {
+    *close = false;
+    if (Object_Subtype(integer) == SUB_SMALL) {
+        // Both values are exact in the 64-bit mantissa of long double; the
+        // difference is exact whenever the two are within a factor of two of
+        // each other, which covers every case where closeness is in question.
+        long double diff = static_cast<long double>(AsInteger(integer)->small) - static_cast<long double>(d);
+        *close = std::fabs(diff) <= MachineError(d);
+        return SignOf(diff);
+    }
+    const BigInt *v = AsInteger(integer)->big;
+    // A subtype-3 integer lies outside the machine-word range, so a double
+    // below 2^63 in magnitude is at least 1024 away from it.
+    if (std::fabs(d) < 9223372036854775808.0) return static_cast<int>(v->sign);
+    // Beyond 2^63 every double is an integer: m * 2^e exactly.
+    int e;
+    double m = std::frexp(d, &e);
+    BigInt *exact = BigInt_New();
+    BigInt *diff = BigInt_New();
+    BigInt_SetSmall(exact, static_cast<int64_t>(std::ldexp(m, 53)));
+    BigInt_Shift(exact, exact, e - 53);
+    BigInt_Sub(diff, v, exact);
+    int sign = static_cast<int>(diff->sign);
+    // Within the error bound when |diff| <= |d| * 2^-53.
+    BigInt_Shift(diff, diff, 53);
+    *close = BigInt_Compare(diff, exact, false) <= 0;
+    BigInt_Free(exact);
+    BigInt_Free(diff);
+    return sign;
+}
+
+// Sign of (a - b) for two finite numbers, with *close set when they agree
+// within their error bounds (exact numbers have none).
+int CompareFinite(Object *a, Object *b, bool *close) {
+    *close = false;
+    bool ia = Object_IsInteger(a), ib = Object_IsInteger(b);
+    if (ia && ib) {
+        bool sa = Object_Subtype(a) == SUB_SMALL, sb = Object_Subtype(b) == SUB_SMALL;
+        if (sa && sb) {
+            int64_t x = AsInteger(a)->small, y = AsInteger(b)->small;
+            return (x > y) - (x < y);
+        }
+        if (!sa && !sb) return BigInt_Compare(AsInteger(a)->big, AsInteger(b)->big, true);
+        // One operand fits a word and the other, kept in the larger form
+        // only when it does not, lies beyond it: its sign decides.
+        const BigInt *big = AsInteger(sa ? b : a)->big;
+        int64_t word = AsInteger(sa ? a : b)->small;
+        int sign = BigInt_FitsSmall(big) ? (BigInt_ToSmall(big) > word) - (BigInt_ToSmall(big) < word)
+                                         : static_cast<int>(big->sign);
+        return sa ? -sign : sign;
+    }
+    if (ia) return IntegerVersusDouble(a, AsReal(b)->value, close);
+    if (ib) return -IntegerVersusDouble(b, AsReal(a)->value, close);
+    double x = AsReal(a)->value, y = AsReal(b)->value;
+    // Two doubles close enough for the question to matter are within a
+    // factor of two of each other, so their difference is exact.
+    long double diff = static_cast<long double>(x) - static_cast<long double>(y);
+    *close = std::fabs(diff) <= MachineError(x) + MachineError(y);
+    return SignOf(diff);
+}
+
+// Integer and Real against Integer and Real: the canonical order (by value,
+// an Integer before a Real of equal value) and the numeric relation (equal
+// within the error bounds of the reals) at once.
+uint64_t CompareNumbers(Object *a, Object *b) {
+    NumberKind ka = Classify(a), kb = Classify(b);
+    if (ka == NUMBER_NAN || kb == NUMBER_NAN) {
+        // A NaN has no numeric value; in the canonical order it follows
+        // every other real so that sorting stays total.
+        uint64_t r = (ka == NUMBER_NAN ? CMP_FIRST_NOT_NUMERIC : 0) | (kb == NUMBER_NAN ? CMP_SECOND_NOT_NUMERIC : 0);
+        if (ka != kb) return r | (ka == NUMBER_NAN ? CMP_AFTER : CMP_BEFORE);
+        return r | CMP_ORDER_EQUAL | (Object_Same(a, b) ? CMP_SAME : 0);
+    }
+    bool close = false;
+    int sign;
+    if (ka == NUMBER_FINITE && kb == NUMBER_FINITE) {
+        sign = CompareFinite(a, b, &close);
+    } else {
+        int pa = Position(a), pb = Position(b);
+        sign = (pa > pb) - (pa < pb);
+    }
+    if (sign == 0) {
+        uint64_t r = CMP_EQUAL | CMP_IDENTICAL;
+        if (Object_Type(a) != Object_Type(b)) return r | (Object_IsInteger(a) ? CMP_BEFORE : CMP_AFTER);
+        return r | CMP_ORDER_EQUAL | (Object_Same(a, b) ? CMP_SAME : 0);
+    }
+    uint64_t r = sign < 0 ? CMP_BEFORE : CMP_AFTER;
+    if (close) return r | CMP_EQUAL;
+    return r | CMP_UNEQUAL | (sign < 0 ? CMP_LESS : CMP_GREATER);
+}
+
+// Whether o is an Integer, or a Real with a value (a NaN has none).
+bool IsRealNumber(Object *o) {
+    return (Object_IsInteger(o) || Object_IsReal(o)) && Classify(o) != NUMBER_NAN;
+}
+
+// Strings and complex numbers have no size.
+uint64_t UnorderedBit(Object *o, uint64_t bit) {
+    uint64_t type = Object_Type(o);
+    return type == TYPE_STRING || type == TYPE_COMPLEX ? bit : 0;
+}
+
+// Pairs involving a Rational or Complex operand. The kernel makes no objects
+// of these classes, so this entry only keeps the table total: such an
+// operand counts as having no numeric value, and classes order by type id.
+uint64_t AbsentNumberClass(Object *a, Object *b) {
+    uint64_t ta = Object_Type(a), tb = Object_Type(b);
+    uint64_t r = (ta >= TYPE_RATIONAL ? CMP_FIRST_NOT_NUMERIC : 0) | (tb >= TYPE_RATIONAL ? CMP_SECOND_NOT_NUMERIC : 0);
+    if (ta != tb) return r | (ta < tb ? CMP_BEFORE : CMP_AFTER);
+    return r | CMP_ORDER_EQUAL | (Object_Same(a, b) ? CMP_SAME : 0);
+}
+
+// ---- Strings ----------------------------------------------------------------------
+
+// Canonical order of two strings by their UTF-16 code units; order-equal
+// and the same only when the two are the same string (equal text in two
+// storage kinds is order-equal but not the same).
+uint64_t StringOrder(Object *a, Object *b) {
+    int c = String_Text(a).compare(String_Text(b));
+    if (c != 0) return c < 0 ? CMP_BEFORE : CMP_AFTER;
+    return CMP_ORDER_EQUAL | (Object_Same(a, b) ? CMP_SAME : 0);
+}
+
+uint64_t CompareStrings(Object *a, Object *b) {
+    uint64_t order = StringOrder(a, b);
+    uint64_t numeric = order & CMP_ORDER_EQUAL ? CMP_EQUAL | CMP_IDENTICAL : CMP_UNEQUAL;
+    return order | numeric | CMP_FIRST_UNORDERED | CMP_SECOND_UNORDERED;
+}
+
+// ---- Symbols ----------------------------------------------------------------------
+
+// 1 for Any, 2 for AnySequence, 3 for AnyNullSequence (from the most
+// specific blank to the most general), 0 for every other object.
+int BlankRank(Object *o) {
+    if (o == BuiltinBorrowed(SYM_Any)) return 1;
+    if (o == BuiltinBorrowed(SYM_AnySequence)) return 2;
+    if (o == BuiltinBorrowed(SYM_AnyNullSequence)) return 3;
+    return 0;
+}
+
+uint64_t CompareRanks(int ra, int rb) {
+    if (ra == rb) return CMP_SAME;
+    return ra < rb ? CMP_MORE_SPECIFIC : CMP_MORE_GENERAL;
+}
+
+uint64_t CompareSymbols(Object *a, Object *b, uint64_t request) {
+    if (a == b) return CMP_SAME | CMP_ORDER_EQUAL | CMP_EQUAL | CMP_IDENTICAL;
+    uint64_t r = CMP_FIRST_NOT_NUMERIC | CMP_SECOND_NOT_NUMERIC;
+    if (request & CMP_REQ_SPECIFICITY) {
+        int ra = BlankRank(a), rb = BlankRank(b);
+        if (ra || rb) r |= CompareRanks(ra, rb);
+    }
+    int c = Symbol_Name(AsSymbol(a)).compare(Symbol_Name(AsSymbol(b)));
+    return r | (c < 0 ? CMP_BEFORE : c > 0 ? CMP_AFTER : CMP_ORDER_EQUAL);
+}
+
+// A symbol against a number or a string: the symbol comes after it, has no
+// numeric value, and is more general only when it is a blank.
+uint64_t CompareSymbolAtom(Object *symbol, Object *atom, uint64_t request) {
+    uint64_t r = CMP_AFTER | CMP_FIRST_NOT_NUMERIC | UnorderedBit(atom, CMP_SECOND_UNORDERED);
+    if ((request & CMP_REQ_SPECIFICITY) && BlankRank(symbol)) r |= CMP_MORE_GENERAL;
+    return r;
+}
+
+// ---- Canonical order of expressions -------------------------------------------------
+
+// Orders an atom x against the integer v: x precedes v only when it is a
+// number of smaller value (expressions, strings and symbols follow numbers).
+bool PrecedesInteger(Object *x, int64_t v) {
+    if (Object_IsExpression(x)) return false;
+    // A borrowed operand that never outlives the comparison can live on the
+    // stack rather than in the pool.
+    Integer value{{&IntegerSmallClass, 1}, {v}};
+    return Compare(x, &value.header, CMP_REQ_ORDER) & CMP_BEFORE;
+}
+
+// The steps of the canonical order that wait for the order of a pair of
+// parts before they can decide.
+enum OrderStep : uint8_t {
+    STEP_TAILS,     // both Plus or both Times: arguments from the last backwards
+    STEP_TAIL,      // Plus or Times against another expression: its last argument
+    STEP_BASE,      // Power against another expression: its base
+    STEP_ELEMENTS,  // same length: elements from the head on
+};
+
+struct OrderFrame {
+    Object *a, *b;
+    int64_t index;    // pairs compared so far
+    int64_t neutral;  // 0 for Plus, 1 for Times and Power
+    OrderStep step;
+    bool mirrored;    // the frame compares (b, a) of its caller; mirror its result
+};
+
+using OrderStack = SmallStack<OrderFrame, 16>;
+
+// Starts the comparison of x with y. Either returns true with the result in
+// *result, or pushes a frame and sets (*x, *y) to the first pair it needs.
+bool OrderBegin(Object **x, Object **y, OrderStack &stack, uint64_t *result) {
+    Object *a = *x, *b = *y;
+    bool ea = Object_IsExpression(a), eb = Object_IsExpression(b);
+    if (!ea && !eb) {
+        *result = Compare(a, b, CMP_REQ_ORDER);
+        return true;
+    }
+    if (a == b) {
+        *result = CMP_ORDER_EQUAL;
+        return true;
+    }
+    // An expression follows every number and string.
+    if (!eb && !Object_IsSymbol(b)) {
+        *result = CMP_AFTER;
+        return true;
+    }
+    if (!ea && !Object_IsSymbol(a)) {
+        *result = CMP_BEFORE;
+        return true;
+    }
+    auto push = [&](Object *p, Object *q, OrderStep step, int64_t neutral, bool mirrored, Object *first, Object *second) {
+        stack.push({p, q, 0, neutral, step, mirrored});
+        *x = first;
+        *y = second;
+        return false;
+    };
+    // Plus, then Times: placed by the last argument.
+    for (BuiltinSymbol head : {SYM_Plus, SYM_Times}) {
+        int64_t neutral = head == SYM_Plus ? 0 : 1;
+        bool ha = IsCall(a, head), hb = IsCall(b, head);
+        bool pa = ha && Expression_Length(a) >= 1, pb = hb && Expression_Length(b) >= 1;
+        if (pa && pb) return push(a, b, STEP_TAILS, neutral, false, LastArgument(a), LastArgument(b));
+        if (pa && !hb) return push(a, b, STEP_TAIL, neutral, false, LastArgument(a), b);
+        if (pb && !ha) return push(b, a, STEP_TAIL, neutral, true, LastArgument(b), a);
+    }
+    // Power: placed by its base.
+    bool ha = IsCall(a, SYM_Power), hb = IsCall(b, SYM_Power);
+    if (ha && Expression_Length(a) >= 1 && !hb) return push(a, b, STEP_BASE, 1, false, Expression_At(a, 1), b);
+    if (hb && Expression_Length(b) >= 1 && !ha) return push(b, a, STEP_BASE, 1, true, Expression_At(b, 1), a);
+    // Any other expression follows a symbol.
+    if (!eb) {
+        *result = CMP_AFTER;
+        return true;
+    }
+    if (!ea) {
+        *result = CMP_BEFORE;
+        return true;
+    }
+    int64_t n = Expression_Length(a), m = Expression_Length(b);
+    if (n != m) {
+        *result = n < m ? CMP_BEFORE : CMP_AFTER;
+        return true;
+    }
+    return push(a, b, STEP_ELEMENTS, 0, false, Expression_At(a, 0), Expression_At(b, 0));
+}
+
+// The place of a Plus, Times or Power p whose deciding part was order-equal
+// to the other operand: first only when it has exactly two arguments and
+// its other argument precedes the neutral element.
+uint64_t PlaceByRest(Object *p, OrderStep step, int64_t neutral) {
+    if (Expression_Length(p) != 2) return CMP_AFTER;
+    Object *rest = Expression_At(p, step == STEP_BASE ? 2 : 1);
+    return PrecedesInteger(rest, neutral) ? CMP_BEFORE : CMP_AFTER;
+}
+
+// Gives the frame the order r of its current pair. Returns true with the next
+// pair in (*x, *y) when the frame needs one, or false with the frame's own
+// result (before mirroring) in *r.
+bool OrderContinue(OrderFrame &f, uint64_t *r, Object **x, Object **y) {
+    if (*r & (CMP_BEFORE | CMP_AFTER)) {
+        *r &= CMP_BEFORE | CMP_AFTER;
+        return false;
+    }
+    ++f.index;
+    switch (f.step) {
+    case STEP_TAIL:
+    case STEP_BASE: *r = PlaceByRest(f.a, f.step, f.neutral); return false;
+    case STEP_ELEMENTS:
+        if (f.index > Expression_Length(f.a)) {
+            *r = CMP_ORDER_EQUAL;
+            return false;
+        }
+        *x = Expression_At(f.a, f.index);
+        *y = Expression_At(f.b, f.index);
+        return true;
+    case STEP_TAILS: break;
+    }
+    int64_t n = Expression_Length(f.a), m = Expression_Length(f.b);
+    if (f.index < n && f.index < m) {
+        *x = Expression_At(f.a, n - f.index);
+        *y = Expression_At(f.b, m - f.index);
+        return true;
+    }
+    // Every compared pair was order-equal: the arguments left over decide.
+    int64_t restA = n - f.index, restB = m - f.index;
+    if (restA == 0 && restB == 0) *r = CMP_ORDER_EQUAL;
+    else if (restA == 1) *r = PrecedesInteger(Expression_At(f.a, 1), f.neutral) ? CMP_BEFORE : CMP_AFTER;
+    else if (restB == 1) *r = PrecedesInteger(Expression_At(f.b, 1), f.neutral) ? CMP_AFTER : CMP_BEFORE;
+    else *r = restA > 0 ? CMP_AFTER : CMP_BEFORE;
+    return false;
+}
+
+// The canonical order of a and b (borrowed). Iterative: a stack of frames
+// stands for the nested comparisons, each waiting for the order of a part.
+uint64_t CanonicalOrder(Object *a, Object *b) {
+    OrderStack stack;
+    Object *x = a, *y = b;
+    for (;;) {
+        uint64_t r;
+        if (!OrderBegin(&x, &y, stack, &r)) continue;
+        for (;;) {
+            if (stack.empty()) return r;
+            OrderFrame &f = stack.top();
+            if (OrderContinue(f, &r, &x, &y)) break;
+            if (f.mirrored) r = Compare_Mirror(r);
+            stack.pop();
+        }
+    }
+}
+
+// ---- Numeric relation of expressions ------------------------------------------------
+
+// The direction of DirectedInfinity[d] when d is a non-zero Integer or
+// machine real: -1 or +1. 0 for every other object.
+int InfinityDirection(Object *o) {
+    if (!IsCall(o, SYM_DirectedInfinity) || Expression_Length(o) != 1) return 0;
+    Object *d = Expression_At(o, 1);
+    if (Object_IsInteger(d)) return Object_Sign(d);
+    if (Object_IsReal(d) && Object_Subtype(d) == SUB_MACHINE && !std::isnan(AsReal(d)->value)) return Object_Sign(d);
+    return 0;
+}
+
+// Whether two expressions of equal length have pairwise numerically equal
+// elements, all the way down. Iterative, like the structural same.
+bool ElementsEqual(Object *a, Object *b) {
+    struct Frame {
+        Expression *x, *y;
+        int64_t next;
+    };
+    SmallStack<Frame, 32> stack;
+    stack.push({AsExpression(a), AsExpression(b), 0});
+    while (!stack.empty()) {
+        Frame &f = stack.top();
+        if (f.next > f.x->length) {
+            stack.pop();
+            continue;
+        }
+        Object *x = f.x->elements[f.next];
+        Object *y = f.y->elements[f.next];
+        ++f.next;
+        bool ex = Object_IsExpression(x), ey = Object_IsExpression(y);
+        if (ex != ey) return false;
+        if (!ex) {
+            if (!(Compare(x, y, CMP_REQ_NUMERIC) & CMP_EQUAL)) return false;
+        } else if (Expression_Length(x) != Expression_Length(y)) {
+            return false;
+        } else {
+            stack.push({AsExpression(x), AsExpression(y), 0});
+        }
+    }
+    return true;
+}
+
+uint64_t SignRelation(int sign) {
+    if (sign == 0) return CMP_EQUAL;
+    return CMP_UNEQUAL | (sign < 0 ? CMP_LESS : CMP_GREATER);
+}
+
+// Numeric relation of expression a with any object b.
+uint64_t ExpressionNumeric(Object *a, Object *b) {
+    int da = InfinityDirection(a);
+    if (Object_IsExpression(b)) {
+        int db = InfinityDirection(b);
+        if (da && db) return SignRelation((da > db) - (da < db));
+        if (!da && !db && Expression_Length(a) == Expression_Length(b) && ElementsEqual(a, b)) return CMP_EQUAL;
+        return (da ? 0 : CMP_FIRST_NOT_NUMERIC) | (db ? 0 : CMP_SECOND_NOT_NUMERIC);
+    }
+    uint64_t second = UnorderedBit(b, CMP_SECOND_UNORDERED);
+    bool numberB = IsRealNumber(b);
+    if (!numberB && !second) second = CMP_SECOND_NOT_NUMERIC;
+    if (!da) return CMP_FIRST_NOT_NUMERIC | second;
+    // An infinity against a finite number, or against a string: unequal.
+    if (numberB) return SignRelation(da);
+    return second | (Object_IsString(b) ? CMP_UNEQUAL : 0);
+}
+
+// ---- Pattern specificity ------------------------------------------------------------
+
+// A name recorded in a binding list during one comparison, so that
+// backtracking can take the recording back.
+struct Recording {
+    BindingList *list;
+    size_t index;
+    bool added;  // the binding itself was added (otherwise only its pattern set)
+};
+
+struct SpecificityContext {
+    std::vector<Recording> log;
+};
+
+void UndoRecordings(SpecificityContext &ctx, size_t mark) {
+    while (ctx.log.size() > mark) {
+        Recording r = ctx.log.back();
+        ctx.log.pop_back();
+        if (r.added) {
+            Object_Release(r.list->items.back().name);
+            r.list->items.pop_back();
+        } else {
+            r.list->items[r.index].pattern = nullptr;
+        }
+    }
+}
+
+bool IsPattern(Object *o) {
+    return IsCall(o, SYM_Pattern) && Expression_Length(o) == 2 && Object_IsSymbol(Expression_At(o, 1));
+}
+
+// The pattern a Pattern[name, p] stands for: p when the name is met for the
+// first time (recording p), the recorded pattern when it is met again
+// (*repeat set). Without a binding list every occurrence is a first one; so
+// too with a busy list, which a running match owns and points into.
+Object *PatternMeaning(Object *pattern, BindingList *list, SpecificityContext &ctx, bool *repeat) {
+    Object *name = Expression_At(pattern, 1);
+    Object *p = Expression_At(pattern, 2);
+    *repeat = false;
+    if (!list || list->busy) return p;
+    for (size_t i = 0; i < list->items.size(); ++i) {
+        Binding &binding = list->items[i];
+        if (binding.name != name) continue;
+        if (binding.pattern) {
+            *repeat = true;
+            return binding.pattern;
+        }
+        binding.pattern = p;
+        ctx.log.push_back({list, i, false});
+        return p;
+    }
+    list->items.push_back({Object_AddRef(name), nullptr, nullptr, p, nullptr});
+    ctx.log.push_back({list, list->items.size() - 1, true});
+    return p;
+}
+
+// The blank rank of a blank with a head constraint (Any[h] and the like, h
+// a symbol), or 0.
+int HeadedBlankRank(Object *o) {
+    if (!Object_IsExpression(o) || Expression_Length(o) != 1 || !Object_IsSymbol(Expression_At(o, 1))) return 0;
+    return BlankRank(Expression_At(o, 0));
+}
+
+// The blank kind of an argument pattern: the rank of its blank, looking
+// through Pattern, Condition and the alternatives of Alternatives (the most
+// general of them); 0 when it has none. Iterative over the wrappers.
+int BlankKind(Object *o) {
+    SmallStack<Object *, 8> pending;
+    pending.push(o);
+    int kind = 0;
+    while (!pending.empty()) {
+        Object *p = pending.top();
+        pending.pop();
+        if (int rank = std::max(BlankRank(p), HeadedBlankRank(p))) {
+            kind = std::max(kind, rank);
+        } else if (IsPattern(p)) {
+            pending.push(Expression_At(p, 2));
+        } else if (IsCall(p, SYM_Condition) && Expression_Length(p) == 2) {
+            pending.push(Expression_At(p, 1));
+        } else if (IsCall(p, SYM_Alternatives)) {
+            for (int64_t i = 1; i <= Expression_Length(p); ++i) pending.push(Expression_At(p, i));
+        }
+    }
+    return kind;
+}
+
+constexpr int KIND_SEQUENCE = 2;       // AnySequence: one or more
+constexpr int KIND_NULL_SEQUENCE = 3;  // AnyNullSequence: zero or more
+
+uint64_t Specificity(Object *a, Object *b, BindingList *la, BindingList *lb, SpecificityContext &ctx, int depth);
+
+// Alternatives against Alternatives, or against any other pattern.
+uint64_t AlternativesSpecificity(Object *a, Object *b, BindingList *la, BindingList *lb, SpecificityContext &ctx,
+                                 int depth) {
+    bool aa = IsCall(a, SYM_Alternatives), ab = IsCall(b, SYM_Alternatives);
+    if (aa && ab) {
+        // a is more specific when each of its alternatives is the same as or
+        // more specific than b, more general when a is the same as or more
+        // general than each alternative of b.
+        bool specific = true, general = true;
+        for (int64_t i = 1; i <= Expression_Length(a) && specific; ++i)
+            specific = Specificity(Expression_At(a, i), b, la, lb, ctx, depth + 1) & (CMP_SAME | CMP_MORE_SPECIFIC);
+        for (int64_t j = 1; j <= Expression_Length(b) && general; ++j)
+            general = Specificity(a, Expression_At(b, j), la, lb, ctx, depth + 1) & (CMP_SAME | CMP_MORE_GENERAL);
+        if (specific && general) return CMP_SAME;
+        return specific ? CMP_MORE_SPECIFIC : general ? CMP_MORE_GENERAL : 0;
+    }
+    if (ab) return Compare_Mirror(AlternativesSpecificity(b, a, lb, la, ctx, depth));
+    // Only a: more general as soon as one alternative is the same or more
+    // general, more specific when every alternative is more specific.
+    bool allSpecific = true;
+    for (int64_t i = 1; i <= Expression_Length(a); ++i) {
+        uint64_t c = Specificity(Expression_At(a, i), b, la, lb, ctx, depth + 1);
+        if (c & (CMP_SAME | CMP_MORE_GENERAL)) return CMP_MORE_GENERAL;
+        if (!(c & CMP_MORE_SPECIFIC)) allSpecific = false;
+    }
+    return allSpecific ? CMP_MORE_SPECIFIC : 0;
+}
+
+// An expression pattern e against an atom.
+uint64_t ExpressionAtomSpecificity(Object *e, Object *atom) {
+    if (int rank = BlankRank(atom)) {
+        // A blank covers every single expression; a pattern for sequences is
+        // covered only by a blank of the same or a more general kind.
+        return rank >= BlankKind(e) ? CMP_MORE_SPECIFIC : 0;
+    }
+    return Pattern_Match(atom, e, nullptr, nullptr, false, nullptr) ? CMP_MORE_GENERAL : 0;
+}
+
+// Folds the specificity of one pair into an alignment's running state;
+// false when the pair is incomparable or contradicts the direction so far.
+struct AlignState {
+    bool allSame;
+    uint64_t direction;
+};
+
+bool Fold(AlignState &s, uint64_t c) {
+    if (!(c & (CMP_SAME | DIRECTION_BITS))) return false;
+    if (c & CMP_SAME) return true;
+    s.allSame = false;
+    uint64_t d = c & DIRECTION_BITS;
+    if (s.direction && s.direction != d) return false;
+    s.direction = d;
+    return true;
+}
+
+// One step of the argument alignment.
+enum AlignStepKind : uint8_t {
+    ALIGN_BOTH_NULL,  // two null sequences paired as the same
+    ALIGN_P_NULL,     // a null sequence of P matched nothing
+    ALIGN_Q_NULL,     // a null sequence of Q matched nothing
+    ALIGN_RUN_P,      // P[i] paired with Q[j .. j+length-1]
+    ALIGN_RUN_Q,      // Q[j] paired with P[i .. i+length-1]
+};
+
+struct AlignStep {
+    int64_t i, j, length;
+    AlignStepKind kind;
+    bool plain;          // began as a plain pair, so Q may still take the run
+    AlignState before, afterPair, after;
+    size_t markBefore, markPair;
+};
+
+// The pattern of a sequence argument when it is paired with one more
+// argument: its name was recorded by its first pairing, so the name is
+// looked through rather than counted as a repetition.
+Object *WithoutName(Object *p) {
+    while (IsPattern(p)) p = Expression_At(p, 2);
+    return p;
+}
+
+// Two expression patterns: heads, then the arguments aligned with
+// backtracking over sequence blanks.
+uint64_t AlignSpecificity(Object *P, Object *Q, BindingList *la, BindingList *lb, SpecificityContext &ctx,
+                          int depth) {
+    uint64_t head = Specificity(Expression_At(P, 0), Expression_At(Q, 0), la, lb, ctx, depth + 1);
+    AlignState state{true, 0};
+    if (!Fold(state, head)) return 0;
+    int64_t n = Expression_Length(P), m = Expression_Length(Q);
+    std::vector<int> kindP(size_t(n + 2), 0), kindQ(size_t(m + 2), 0);
+    for (int64_t i = 1; i <= n; ++i) kindP[size_t(i)] = BlankKind(Expression_At(P, i));
+    for (int64_t j = 1; j <= m; ++j) kindQ[size_t(j)] = BlankKind(Expression_At(Q, j));
+    auto pair = [&](Object *p, Object *q) { return Specificity(p, q, la, lb, ctx, depth + 1); };
+    std::vector<AlignStep> steps;
+    int64_t i = 1, j = 1;
+
+    // Undoes steps from the last, trying each one's remaining ways of
+    // pairing; true when one of them holds and the forward phase resumes.
+    auto backtrack = [&]() {
+        while (!steps.empty()) {
+            // Later steps are undone already, so the log ends with this
+            // step's own recordings.
+            AlignStep &s = steps.back();
+            // A null sequence that matched nothing takes one argument of the
+            // other side instead.
+            if ((s.kind == ALIGN_P_NULL && s.j <= m) || (s.kind == ALIGN_Q_NULL && s.i <= n)) {
+                AlignState next = s.before;
+                if (Fold(next, pair(Expression_At(P, s.i), Expression_At(Q, s.j)))) {
+                    s.kind = s.kind == ALIGN_P_NULL ? ALIGN_RUN_P : ALIGN_RUN_Q;
+                    s.length = 1;
+                    s.plain = false;
+                    s.afterPair = s.after = next;
+                    s.markPair = ctx.log.size();
+                    i = s.i + 1;
+                    j = s.j + 1;
+                    return true;
+                }
+                UndoRecordings(ctx, s.markBefore);
+            } else if (s.kind == ALIGN_RUN_P) {
+                // A sequence of P takes one more argument of Q. Covering an
+                // extra argument makes P the more general there, so a pair
+                // that is the same counts as more general.
+                int64_t next = s.j + s.length;
+                if (kindP[size_t(s.i)] >= KIND_SEQUENCE && next <= m && kindQ[size_t(next)] != KIND_NULL_SEQUENCE) {
+                    AlignState extended = s.after;
+                    uint64_t c = pair(WithoutName(Expression_At(P, s.i)), Expression_At(Q, next));
+                    if (Fold(extended, c & CMP_SAME ? CMP_MORE_GENERAL : c)) {
+                        ++s.length;
+                        s.after = extended;
+                        i = s.i + 1;
+                        j = next + 1;
+                        return true;
+                    }
+                }
+                // Then a sequence of Q may take the run instead.
+                UndoRecordings(ctx, s.markPair);
+                if (s.plain && kindQ[size_t(s.j)] >= KIND_SEQUENCE && s.i + 1 <= n &&
+                    kindP[size_t(s.i + 1)] != KIND_NULL_SEQUENCE) {
+                    AlignState extended = s.afterPair;
+                    uint64_t c = pair(Expression_At(P, s.i + 1), WithoutName(Expression_At(Q, s.j)));
+                    if (Fold(extended, c & CMP_SAME ? CMP_MORE_SPECIFIC : c)) {
+                        s.kind = ALIGN_RUN_Q;
+                        s.length = 2;
+                        s.after = extended;
+                        i = s.i + 2;
+                        j = s.j + 1;
+                        return true;
+                    }
+                    UndoRecordings(ctx, s.markPair);
+                }
+                UndoRecordings(ctx, s.markBefore);
+            } else if (s.kind == ALIGN_RUN_Q) {
+                int64_t next = s.i + s.length;
+                if (kindQ[size_t(s.j)] >= KIND_SEQUENCE && next <= n && kindP[size_t(next)] != KIND_NULL_SEQUENCE) {
+                    AlignState extended = s.after;
+                    uint64_t c = pair(Expression_At(P, next), WithoutName(Expression_At(Q, s.j)));
+                    if (Fold(extended, c & CMP_SAME ? CMP_MORE_SPECIFIC : c)) {
+                        ++s.length;
+                        s.after = extended;
+                        i = next + 1;
+                        j = s.j + 1;
+                        return true;
+                    }
+                }
+                UndoRecordings(ctx, s.markBefore);
+            } else {
+                UndoRecordings(ctx, s.markBefore);
+            }
+            steps.pop_back();
+        }
+        return false;
+    };
+
+    for (;;) {
+        if (i > n && j > m) return state.allSame ? CMP_SAME : state.direction;
+        AlignStep s{i, j, 1, ALIGN_RUN_P, false, state, state, state, ctx.log.size(), ctx.log.size()};
+        bool nullP = i <= n && kindP[size_t(i)] == KIND_NULL_SEQUENCE;
+        bool nullQ = j <= m && kindQ[size_t(j)] == KIND_NULL_SEQUENCE;
+        uint64_t c;
+        if (i <= n && j <= m && nullP && nullQ) {
+            s.kind = ALIGN_BOTH_NULL;
+            c = CMP_SAME;
+        } else if (nullP) {
+            // Also when Q is exhausted: a trailing null sequence matches nothing.
+            s.kind = ALIGN_P_NULL;
+            c = CMP_MORE_GENERAL;
+        } else if (nullQ) {
+            s.kind = ALIGN_Q_NULL;
+            c = CMP_MORE_SPECIFIC;
+        } else if (i <= n && j <= m) {
+            s.plain = true;
+            c = pair(Expression_At(P, i), Expression_At(Q, j));
+        } else {
+            if (!backtrack()) return 0;
+            state = steps.back().after;
+            continue;
+        }
+        AlignState next = state;
+        if (Fold(next, c)) {
+            s.afterPair = s.after = next;
+            s.markPair = ctx.log.size();
+            steps.push_back(s);
+            state = next;
+            i += s.kind == ALIGN_Q_NULL ? 0 : 1;
+            j += s.kind == ALIGN_P_NULL ? 0 : 1;
+            continue;
+        }
+        UndoRecordings(ctx, s.markBefore);
+        if (!backtrack()) return 0;
+        state = steps.back().after;
+    }
+}
+
+// The specificity of pattern a against pattern b: CMP_SAME,
+// CMP_MORE_SPECIFIC, CMP_MORE_GENERAL or 0 (incomparable). Names are
+// recorded in la for a and in lb for b.
+uint64_t Specificity(Object *a, Object *b, BindingList *la, BindingList *lb, SpecificityContext &ctx, int depth) {
+    if (depth > kSpecificityDepthLimit) return 0;
+    bool pa = IsPattern(a), pb = IsPattern(b);
+    if (pa || pb) {
+        bool repeatA = false, repeatB = false;
+        Object *ma = pa ? PatternMeaning(a, la, ctx, &repeatA) : a;
+        Object *mb = pb ? PatternMeaning(b, lb, ctx, &repeatB) : b;
+        uint64_t c = Specificity(ma, mb, la, lb, ctx, depth + 1);
+        // A repeated name is a constraint a first occurrence does not have.
+        if (repeatA && !repeatB && (c & (CMP_SAME | CMP_MORE_SPECIFIC))) return CMP_MORE_SPECIFIC;
+        if (repeatB && !repeatA && (c & (CMP_SAME | CMP_MORE_GENERAL))) return CMP_MORE_GENERAL;
+        return c;
+    }
+    bool oa = IsCall(a, SYM_Optional) && Expression_Length(a) >= 1;
+    bool ob = IsCall(b, SYM_Optional) && Expression_Length(b) >= 1;
+    if (oa && ob) return Specificity(Expression_At(a, 1), Expression_At(b, 1), la, lb, ctx, depth + 1);
+    if (oa) {
+        uint64_t c = Specificity(Expression_At(a, 1), b, la, lb, ctx, depth + 1);
+        return c == CMP_SAME ? CMP_MORE_GENERAL : c;
+    }
+    if (ob) {
+        uint64_t c = Specificity(a, Expression_At(b, 1), la, lb, ctx, depth + 1);
+        return c == CMP_SAME ? CMP_MORE_SPECIFIC : c;
+    }
+    if (IsCall(a, SYM_Alternatives) || IsCall(b, SYM_Alternatives))
+        return AlternativesSpecificity(a, b, la, lb, ctx, depth);
+    if (IsCall(a, SYM_Options) && IsCall(b, SYM_Options)) return CMP_SAME;
+    bool ea = Object_IsExpression(a), eb = Object_IsExpression(b);
+    if (!ea && !eb) return Compare(a, b, CMP_REQ_SPECIFICITY) & (CMP_SAME | DIRECTION_BITS);
+    if (!eb) return ExpressionAtomSpecificity(a, b);
+    if (!ea) return Compare_Mirror(ExpressionAtomSpecificity(b, a));
+    int ra = HeadedBlankRank(a), rb = HeadedBlankRank(b);
+    if (ra && rb) return Expression_At(a, 1) == Expression_At(b, 1) ? CompareRanks(ra, rb) : 0;
+    if (ra) return Expression_At(b, 0) == Expression_At(a, 1) ? CMP_MORE_GENERAL : 0;
+    if (rb) return Expression_At(a, 0) == Expression_At(b, 1) ? CMP_MORE_SPECIFIC : 0;
+    return AlignSpecificity(a, b, la, lb, ctx, depth);
+}
+
+uint64_t TopSpecificity(Object *a, Object *b, BindingList *la, BindingList *lb) {
+    SpecificityContext ctx;
+    return Specificity(a, b, la, lb, ctx, 0);
+}
+
+// ---- Matrix entries with an expression as first operand ------------------------------
+
+uint64_t CompareExpressions(Object *a, Object *b, uint64_t request, BindingList *la, BindingList *lb) {
+    uint64_t r = 0;
+    if (request & CMP_REQ_SPECIFICITY) r |= TopSpecificity(a, b, la, lb);
+    if (request & CMP_REQ_ORDER) r |= CanonicalOrder(a, b) & ORDER_BITS;
+    if (request & CMP_REQ_NUMERIC) r |= ExpressionNumeric(a, b);
+    return r;
+}
+
+// Against a number or a string the expression always comes after.
+uint64_t CompareExpressionAtom(Object *a, Object *b, uint64_t request, BindingList *la, BindingList *lb) {
+    uint64_t r = CMP_AFTER;
+    if (request & CMP_REQ_SPECIFICITY) r |= TopSpecificity(a, b, la, lb);
+    if (request & CMP_REQ_NUMERIC) r |= ExpressionNumeric(a, b);
+    return r;
+}
+
+// ---- The matrix ---------------------------------------------------------------------
+
+using PairFunction = uint64_t (*)(Object *, Object *);
+using RequestFunction = uint64_t (*)(Object *, Object *, uint64_t);
+using PatternFunction = uint64_t (*)(Object *, Object *, uint64_t, BindingList *, BindingList *);
+
+// Calling-form bits of a matrix entry.
+constexpr uint64_t FORM_SWAPPED = 0x1;   // called with (second, first); result mirrored
+constexpr uint64_t FORM_LISTS = 0x2;     // also receives the binding lists
+constexpr uint64_t FORM_CONSTANT = 0x4;  // the entry holds the result itself
+constexpr uint64_t FORM_REQUEST = 0x8;   // also receives the request word
+
+struct ComparisonEntry {
+    uint64_t form;
+    union {
+        uint64_t constant;
+        PairFunction pair;
+        RequestFunction request;
+        PatternFunction pattern;
+    };
+};
+
+constexpr ComparisonEntry Pair(uint64_t form, PairFunction f) { return {form, {.pair = f}}; }
+constexpr ComparisonEntry Req(uint64_t form, RequestFunction f) { return {form, {.request = f}}; }
+constexpr ComparisonEntry Pat(uint64_t form, PatternFunction f) { return {form, {.pattern = f}}; }
+constexpr ComparisonEntry Const(uint64_t bits) { return {FORM_CONSTANT, {.constant = bits}}; }
+
+// A number before a string, unequal, the string unordered (and the mirror:
+// a string after a number); a complex number before a string, both unordered.
+constexpr uint64_t NUMBER_STRING = CMP_BEFORE | CMP_UNEQUAL | CMP_SECOND_UNORDERED;
+constexpr uint64_t STRING_NUMBER = CMP_AFTER | CMP_UNEQUAL | CMP_FIRST_UNORDERED;
+constexpr uint64_t COMPLEX_STRING = NUMBER_STRING | CMP_FIRST_UNORDERED;
+constexpr uint64_t STRING_COMPLEX = STRING_NUMBER | CMP_SECOND_UNORDERED;
+
+// Row: type id of the first operand; column: of the second.
+constexpr ComparisonEntry ComparisonMatrix[TYPE_COUNT][TYPE_COUNT] = {
+    // Expression
+    {Pat(10, CompareExpressions), Pat(10, CompareExpressions), Pat(10, CompareExpressionAtom),
+     Pat(10, CompareExpressionAtom), Pat(10, CompareExpressionAtom), Pat(10, CompareExpressionAtom),
+     Pat(10, CompareExpressionAtom)},
+    // Symbol
+    {Pat(11, CompareExpressions), Req(8, CompareSymbols), Req(8, CompareSymbolAtom), Req(8, CompareSymbolAtom),
+     Req(8, CompareSymbolAtom), Req(8, CompareSymbolAtom), Req(8, CompareSymbolAtom)},
+    // Integer
+    {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, CompareNumbers), Pair(1, CompareNumbers),
+     Pair(1, AbsentNumberClass), Pair(1, AbsentNumberClass), Const(NUMBER_STRING)},
+    // Real
+    {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, CompareNumbers), Pair(0, CompareNumbers),
+     Pair(0, AbsentNumberClass), Pair(1, AbsentNumberClass), Const(NUMBER_STRING)},
+    // Rational
+    {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, AbsentNumberClass),
+     Pair(1, AbsentNumberClass), Pair(0, AbsentNumberClass), Pair(1, AbsentNumberClass), Const(NUMBER_STRING)},
+    // Complex
+    {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, AbsentNumberClass),
+     Pair(0, AbsentNumberClass), Pair(0, AbsentNumberClass), Pair(0, AbsentNumberClass), Const(COMPLEX_STRING)},
+    // String
+    {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Const(STRING_NUMBER), Const(STRING_NUMBER),
+     Const(STRING_NUMBER), Const(STRING_COMPLEX), Pair(0, CompareStrings)},
+};
+
+}  // namespace
+
+uint64_t Compare(Object *a, Object *b, uint64_t request, BindingList *listA, BindingList *listB) {
+    const ComparisonEntry &entry = ComparisonMatrix[Object_Type(a)][Object_Type(b)];
+    uint64_t groups = request & (CMP_REQ_SPECIFICITY | CMP_REQ_ORDER | CMP_REQ_NUMERIC);
+    bool swapped = entry.form & FORM_SWAPPED;
+    Object *x = swapped ? b : a, *y = swapped ? a : b;
+    BindingList *lx = swapped ? listB : listA, *ly = swapped ? listA : listB;
+    uint64_t r;
+    if (entry.form & FORM_CONSTANT) r = entry.constant;
+    else if (entry.form & FORM_LISTS) r = entry.pattern(x, y, groups, lx, ly);
+    else if (entry.form & FORM_REQUEST) r = entry.request(x, y, groups);
+    else r = entry.pair(x, y);
+    if (swapped) r = Compare_Mirror(r);
+    if (request & CMP_RELEASE_FIRST) Object_Release(a);
+    if (request & CMP_RELEASE_SECOND) Object_Release(b);
+    return r;
+}
+
+uint64_t Compare_Mirror(uint64_t bits) {
+    constexpr uint64_t up = 0x2A12;    // 0x2, 0x10, 0x200, 0x800, 0x2000 move to their partners above
+    constexpr uint64_t down = 0x5424;  // 0x4, 0x20, 0x400, 0x1000, 0x4000 move to their partners below
+    return (bits & ~(up | down)) | ((bits & up) << 1) | ((bits & down) >> 1);
+}

@@ -1,0 +1,14 @@
+// A large private stack for evaluation. Evaluation recurses once per level of
+// expression nesting, so a deeply nested input would overflow the host
+// thread's stack; top-level evaluations therefore run on a stack of their
+// own, reserved once (address space only; pages are committed as touched).
+#pragma once
+
+#include "object/object.h"
+
+// Runs fn(arg) on the deep stack and returns its result; a call made while
+// already on it runs directly. Ownership is fn's.
+Object *DeepStack_Run(Object *(*fn)(Object *), Object *arg);
+
+// Returns the stack's address space at library unload.
+void DeepStack_Destroy();

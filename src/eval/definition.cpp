@@ -1,0 +1,300 @@
+#include "eval/definition.h"
+
+#include <algorithm>
+
+#include "eval/compare.h"
+#include "kernel/message.h"
+#include "kernel/state.h"
+#include "object/attributes.h"
+#include "object/expression.h"
+
+namespace {
+
+DefinitionEntry *NewEntry(SymbolRecord *r, Object *lhs, uint64_t flags) {
+    auto *e = new DefinitionEntry{};
+    e->owner = r;
+    e->left = Object_AddRef(lhs);
+    e->flags = flags;
+    e->state = MatchState_New();
+    Pattern_CollectNames(lhs, &e->bindings);
+    return e;
+}
+
+void FreeEntry(DefinitionEntry *e) {
+    Object_Release(e->left);
+    Object_Release(e->right);
+    Bindings_Free(&e->bindings);
+    MatchState_Free(e->state);
+    delete e;
+}
+
+// Empties an entry for refilling: the payload goes, the left side becomes
+// lhs (borrowed) and its names are collected again.
+void Refill(DefinitionEntry *e, Object *lhs, uint64_t flags) {
+    Object_Release(e->right);
+    e->right = nullptr;
+    e->native = nullptr;
+    e->flags = flags;
+    Object *old = e->left;
+    e->left = Object_AddRef(lhs);
+    Object_Release(old);
+    Bindings_Free(&e->bindings);
+    e->bindings = BindingList();
+    Pattern_CollectNames(lhs, &e->bindings);
+}
+
+DefinitionList &ListOf(SymbolRecord *r) {
+    if (!r->definitions) r->definitions = new DefinitionList();
+    return *r->definitions;
+}
+
+DefinitionEntry *FindOwn(SymbolRecord *r, Object *lhs, uint64_t flags) {
+    if (r->ownValue) {
+        if (flags & FIND_REPLACE) Refill(r->ownValue, lhs, DEF_OWN);
+        return r->ownValue;
+    }
+    if (flags & FIND_CREATE) r->ownValue = NewEntry(r, lhs, DEF_OWN);
+    return r->ownValue;
+}
+
+// Locates or creates the entry of a left side, keeping the list ordered from
+// the most specific to the most general left side, and by canonical order
+// among left sides the specificity cannot order.
+DefinitionEntry *FindExact(SymbolRecord *r, Object *lhs, uint64_t flags) {
+    if (Object_IsSymbol(lhs)) return FindOwn(r, lhs, flags);
+    DefinitionList &list = ListOf(r);
+    BindingList names;
+    Pattern_CollectNames(lhs, &names);
+    size_t insertAt = list.size();
+    bool remembered = false;
+    DefinitionEntry *found = nullptr;
+    for (size_t i = 0; i < list.size(); ++i) {
+        DefinitionEntry *e = list[i];
+        uint64_t c = Compare(lhs, e->left, CMP_REQ_SPECIFICITY | CMP_REQ_ORDER, &names, &e->bindings);
+        Bindings_Clear(&names);
+        Bindings_Clear(&e->bindings);
+        if ((c & CMP_MORE_SPECIFIC) && !remembered) {
+            if (flags & FIND_CREATE) {
+                found = NewEntry(r, lhs, 0);
+                list.insert(list.begin() + std::ptrdiff_t(i), found);
+            }
+            break;
+        }
+        if (c & CMP_SAME) {
+            if (flags & FIND_REPLACE) Refill(e, lhs, 0);
+            found = e;
+            break;
+        }
+        if ((c & CMP_BEFORE) && !(c & CMP_MORE_GENERAL) && !remembered) {
+            insertAt = i;
+            remembered = true;
+        }
+        if (i + 1 == list.size() && (flags & FIND_CREATE)) {
+            found = NewEntry(r, lhs, 0);
+            list.insert(list.begin() + std::ptrdiff_t(insertAt), found);
+            break;
+        }
+    }
+    if (list.empty() && (flags & FIND_CREATE)) {
+        found = NewEntry(r, lhs, 0);
+        list.push_back(found);
+    }
+    Bindings_Free(&names);
+    return found;
+}
+
+bool IsFlat(SymbolRecord *r) { return r && (r->attributes & ATTR_FLAT); }
+
+DefinitionEntry *FindMatching(SymbolRecord *r, Object *subject, uint64_t flags, Object **partial) {
+    if (!r->definitions) return nullptr;
+    // Copy the list: a Condition test evaluated during matching may define
+    // new rules for this very symbol.
+    DefinitionList entries = *r->definitions;
+    for (DefinitionEntry *e : entries) {
+        if ((e->flags & DEF_SUB) != (flags & DEF_SUB)) continue;
+        if ((flags & FIND_SKIP_NATIVE) && (e->flags & DEF_NATIVE)) continue;
+        if (Pattern_Match(subject, e->left, &e->bindings, e->state, false, nullptr)) return e;
+        Bindings_Clear(&e->bindings);
+        if (!partial) continue;
+        SymbolRecord *flatRecord = (flags & DEF_SUB) ? Symbol_Record(e->left, false) : r;
+        if (!IsFlat(flatRecord)) continue;
+        Object *result = nullptr;
+        if (Pattern_Match(subject, e->left, &e->bindings, e->state, true, &result)) {
+            *partial = result;
+            return e;
+        }
+        Bindings_Clear(&e->bindings);
+    }
+    return nullptr;
+}
+
+bool IsBlankHead(Object *head) {
+    for (BuiltinSymbol id : {SYM_Alternatives, SYM_Any, SYM_AnySequence, SYM_AnyNullSequence, SYM_Optional, SYM_Pattern})
+        if (head == BuiltinBorrowed(id)) return true;
+    return false;
+}
+
+bool IsCondition(Object *o) {
+    return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(SYM_Condition) && Expression_Length(o) == 2;
+}
+
+// The records a definition goes to: the root of the left side, or for a
+// sub-definition the roots of its arguments, each once.
+std::vector<SymbolRecord *> Targets(Object *lhs, uint64_t flags) {
+    std::vector<SymbolRecord *> targets;
+    auto add = [&](Object *root) {
+        SymbolRecord *r = Symbol_Record(root, true);
+        if (r && std::find(targets.begin(), targets.end(), r) == targets.end()) targets.push_back(r);
+    };
+    if (!(flags & DEF_SUB) || !Object_IsExpression(lhs)) {
+        add(IsCondition(lhs) ? Expression_At(lhs, 1) : lhs);
+        return targets;
+    }
+    for (int64_t i = 1; i <= Expression_Length(lhs); ++i) {
+        Object *a = Expression_At(lhs, i);
+        if (Object_IsSymbol(a)) add(a);
+        else if (IsCondition(a)) add(Expression_At(a, 1));
+        else if (Object_IsExpression(a) && !IsBlankHead(Expression_At(a, 0))) add(a);
+    }
+    return targets;
+}
+
+const char16_t *AssignmentName(uint64_t flags) {
+    if (flags & DEF_SUB) return (flags & DEF_DELAYED) ? u"SubDefineDelayed" : u"SubDefine";
+    return (flags & DEF_DELAYED) ? u"DefineDelayed" : u"Define";
+}
+
+}  // namespace
+
+Object *Symbol_Define(Object *lhs, uint64_t flags, void *payload, OutputFormatter formatter) {
+    std::vector<SymbolRecord *> targets = Targets(lhs, flags);
+    if (!targets.empty()) ++kernel.generation;
+    Object *last = nullptr;
+    for (SymbolRecord *r : targets) {
+        last = &r->symbol->header;
+        if (r->attributes & ATTR_PROTECTED) {
+            Message_Emit(AssignmentName(flags), u"Protected", Symbol_Name(r->symbol));
+            continue;
+        }
+        if (formatter) r->formatter = formatter;
+        r->attributes |= flags & ATTR_ALL;
+        if (flags & (DEF_VALUE | DEF_NATIVE)) {
+            DefinitionEntry *e = Definition_Find(r, lhs, FIND_EXACT | FIND_REPLACE | FIND_CREATE, nullptr);
+            e->flags |= flags & (DEF_VALUE | DEF_NATIVE | DEF_DELAYED | DEF_SUB);
+            if (flags & DEF_NATIVE) {
+                e->native = reinterpret_cast<NativeFunction>(payload);
+            } else {
+                Object_Release(e->right);
+                e->right = Object_AddRef(static_cast<Object *>(payload));
+            }
+        }
+        r->symbol->stamp = 0;
+    }
+    if (flags & DEF_VALUE) Object_Release(static_cast<Object *>(payload));
+    Object_Release(lhs);
+    return last;
+}
+
+DefinitionEntry *Definition_Find(SymbolRecord *r, Object *lhs, uint64_t flags, Object **partial) {
+    if (flags & FIND_EXACT) return FindExact(r, lhs, flags);
+    return FindMatching(r, lhs, flags, partial);
+}
+
+void Definitions_Clear(SymbolRecord *r) {
+    if (r->ownValue) FreeEntry(r->ownValue);
+    r->ownValue = nullptr;
+    if (r->definitions) {
+        DefinitionList entries;
+        entries.swap(*r->definitions);
+        for (DefinitionEntry *e : entries) FreeEntry(e);
+    }
+}
+
+void Definitions_Drop(SymbolRecord *r) {
+    auto drop = [](DefinitionEntry *e) {
+        MatchState_Free(e->state);
+        delete e;
+    };
+    if (r->ownValue) drop(r->ownValue);
+    r->ownValue = nullptr;
+    if (r->definitions)
+        for (DefinitionEntry *e : *r->definitions) drop(e);
+}
+
+namespace {
+
+bool IsList(Object *o) { return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(SYM_List); }
+
+// One assignment of rhs (borrowed) to lhs (borrowed), as the four built-ins
+// share it; flags carry DEF_DELAYED and DEF_SUB.
+void Assign(Object *lhs, Object *rhs, uint64_t flags) {
+    const char16_t *name = AssignmentName(flags);
+    if (IsList(lhs) && IsList(rhs)) {
+        if (Expression_Length(lhs) != Expression_Length(rhs)) {
+            Message_Emit(name, u"List");
+            return;
+        }
+        for (int64_t i = 1; i <= Expression_Length(lhs); ++i) Assign(Expression_At(lhs, i), Expression_At(rhs, i), flags);
+        return;
+    }
+    if (flags == 0 && Object_IsExpression(lhs) && Expression_At(lhs, 0) == BuiltinBorrowed(SYM_Attributes) &&
+        Expression_Length(lhs) == 1 && Object_IsSymbol(Expression_At(lhs, 1))) {
+        Symbol *s = AsSymbol(Expression_At(lhs, 1));
+        if (s->record && !(s->record->attributes & ATTR_LOCKED)) s->record->attributes &= ~ATTR_ALL;
+        Symbol_Record(&s->header, true);
+        Attributes_Apply(s, rhs, true);
+        return;
+    }
+    if (Object_IsSymbol(lhs)) {
+        if (flags & DEF_SUB) Message_Emit(name, u"Symbol");
+        else Symbol_Define(Object_AddRef(lhs), DEF_VALUE | flags, Object_AddRef(rhs), nullptr);
+        return;
+    }
+    if (!Object_IsExpression(lhs)) {
+        Message_Emit(name, u"Atomic");
+        return;
+    }
+    Object *e = Object_MakeUnique(Object_Clone(lhs));
+    Object **elements = AsExpression(e)->elements;
+    for (int64_t i = 0; i <= Expression_Length(e); ++i) elements[i] = Object_Evaluate(elements[i]);
+    e = Expression_Splice(e, BuiltinBorrowed(SYM_Sequence), 0);
+    Symbol_Define(e, DEF_VALUE | flags, Object_AddRef(rhs), nullptr);
+}
+
+Object *AssignmentBuiltin(Object *call, uint64_t flags) {
+    if (Expression_Length(call) != 2) return call;
+    Assign(Expression_At(call, 1), Expression_At(call, 2), flags);
+    Object *result = (flags & DEF_DELAYED) ? Builtin(SYM_Null) : Object_AddRef(Expression_At(call, 2));
+    return Object_ReleaseReturn(call, result);
+}
+
+void ClearOne(Object *s) {
+    if (IsList(s)) {
+        for (int64_t i = 1; i <= Expression_Length(s); ++i) ClearOne(Expression_At(s, i));
+        return;
+    }
+    if (!Object_IsSymbol(s)) {
+        Message_Emit(u"Clear", u"Symbol");
+        return;
+    }
+    SymbolRecord *r = AsSymbol(s)->record;
+    if (!r) return;
+    if (r->attributes & ATTR_PROTECTED) {
+        Message_Emit(u"Clear", u"Protected", Symbol_Name(AsSymbol(s)));
+        return;
+    }
+    Definitions_Clear(r);
+}
+
+}  // namespace
+
+Object *Builtin_Define(Object *call) { return AssignmentBuiltin(call, 0); }
+Object *Builtin_DefineDelayed(Object *call) { return AssignmentBuiltin(call, DEF_DELAYED); }
+Object *Builtin_SubDefine(Object *call) { return AssignmentBuiltin(call, DEF_SUB); }
+Object *Builtin_SubDefineDelayed(Object *call) { return AssignmentBuiltin(call, DEF_SUB | DEF_DELAYED); }
+
+Object *Builtin_Clear(Object *call) {
+    if (Expression_Length(call) != 1) return call;
+    ClearOne(Expression_At(call, 1));
+    return Object_ReleaseReturn(call, Builtin(SYM_Null));
+}

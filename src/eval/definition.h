@@ -1,0 +1,59 @@
+// Definitions: the values, rewrite rules and native implementations stored
+// in symbol records, kept in match order from the most specific left side to
+// the most general, and the assignment built-ins that make them.
+#pragma once
+
+#include <cstdint>
+
+#include "eval/pattern.h"
+#include "object/object.h"
+#include "object/symbol.h"
+
+constexpr uint64_t DEF_VALUE = 0x1000;      // the payload is a right side
+constexpr uint64_t DEF_NATIVE = 0x2000;     // the payload is a native implementation
+constexpr uint64_t DEF_DELAYED = 0x40000;   // made by a delayed assignment
+constexpr uint64_t DEF_SUB = 0x80000;       // sub-definition, found through the arguments
+constexpr uint64_t DEF_OWN = 0x100000;      // own-value entry
+
+constexpr uint64_t FIND_CREATE = 0x4000;
+constexpr uint64_t FIND_REPLACE = 0x8000;
+constexpr uint64_t FIND_SKIP_NATIVE = 0x10000;
+constexpr uint64_t FIND_EXACT = 0x20000;
+
+struct DefinitionEntry {
+    Object *left;            // owned: a pattern expression, or the symbol itself
+    Object *right;           // owned right side, or null
+    NativeFunction native;   // or null
+    BindingList bindings;    // the names of the left side
+    MatchState *state;       // reused for every match
+    uint64_t flags;
+    SymbolRecord *owner;
+};
+
+// Stores a definition or attributes. lhs is consumed; with DEF_VALUE so is
+// the right side passed as payload; with DEF_NATIVE payload is the native.
+// The low 12 bits of flags are attribute bits OR-ed into each target record;
+// a non-null formatter becomes the records' output formatter. Protected
+// targets are refused with a message. Returns the symbol of the last record
+// handled (borrowed), or null.
+Object *Symbol_Define(Object *lhs, uint64_t flags, void *payload, OutputFormatter formatter);
+
+// Exact mode (FIND_EXACT): the entry for the left side lhs (borrowed),
+// replaced or created as flags say. Matching mode: the first entry whose left
+// side matches subject (borrowed); with a partial slot, a partial match of a
+// Flat head stores its partial result (owned) there.
+DefinitionEntry *Definition_Find(SymbolRecord *r, Object *lhs, uint64_t flags, Object **partial);
+
+// Drops every definition of the record, releasing what they hold.
+void Definitions_Clear(SymbolRecord *r);
+
+// Frees the definitions' memory without releasing objects (the clearing
+// step drops all objects at once).
+void Definitions_Drop(SymbolRecord *r);
+
+// The assignment built-ins and Clear. Consume call.
+Object *Builtin_Define(Object *call);
+Object *Builtin_DefineDelayed(Object *call);
+Object *Builtin_SubDefine(Object *call);
+Object *Builtin_SubDefineDelayed(Object *call);
+Object *Builtin_Clear(Object *call);

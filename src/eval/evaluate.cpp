@@ -1,0 +1,249 @@
+// Evaluation is the recursion of the evaluate slots: an expression
+// evaluates its head and (as the head's hold attributes allow) its
+// arguments, normalises the argument list (sequences, Flat, OneIdentity,
+// Listable, Orderless), then tries the definitions of its arguments' symbols
+// and of its head symbol in their stored order.
+#include "eval/evaluate.h"
+
+#include "eval/deep_stack.h"
+#include "eval/definition.h"
+#include "eval/sort.h"
+#include "kernel/message.h"
+#include "kernel/state.h"
+#include "object/expression.h"
+#include "object/small_stack.h"
+#include "object/symbol.h"
+
+namespace {
+
+// The record of the symbol an argument belongs to: itself when it is a
+// symbol, the root of its head when it is an expression, none otherwise.
+SymbolRecord *ArgumentRecord(Object *a) {
+    if (!Object_IsSymbol(a) && !Object_IsExpression(a)) return nullptr;
+    return Symbol_Record(a, false);
+}
+
+void EvaluateArguments(Object *e, int64_t from, int64_t to) {
+    Object **elements = AsExpression(e)->elements;
+    for (int64_t i = from; i <= to; ++i) elements[i] = Object_Evaluate(elements[i]);
+}
+
+Object *MarkEvaluated(Object *e) {
+    AsExpression(e)->stamp = kernel.generation;
+    return e;
+}
+
+// Replaces the middle part of a partial Flat match result by the applied
+// definition; consumes partial, returns the new expression to go on with.
+Object *ApplyPartial(DefinitionEntry *entry, Object *partial) {
+    Object *p = Object_MakeUnique(partial);
+    Object **elements = AsExpression(p)->elements;
+    elements[2] = Definition_Apply(entry, elements[2]);
+    return p;
+}
+
+bool IsList(Object *o) { return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(SYM_List); }
+
+// Threads a Listable call over its list arguments when they all have the
+// same length; returns null (e untouched) when they do not or there are none.
+Object *Thread(Object *e) {
+    int64_t n = Expression_Length(e), length = -1;
+    for (int64_t i = 1; i <= n; ++i) {
+        Object *a = Expression_At(e, i);
+        if (!IsList(a)) continue;
+        if (length >= 0 && Expression_Length(a) != length) return nullptr;
+        length = Expression_Length(a);
+    }
+    if (length < 0) return nullptr;
+    Object *result = Expression_NewSized(Builtin(SYM_List), length);
+    for (int64_t k = 1; k <= length; ++k) {
+        Object *item = Expression_NewSized(Object_AddRef(Expression_At(e, 0)), n);
+        for (int64_t i = 1; i <= n; ++i) {
+            Object *a = Expression_At(e, i);
+            AsExpression(item)->elements[i] = Object_AddRef(IsList(a) ? Expression_At(a, k) : a);
+        }
+        AsExpression(result)->elements[k] = item;
+    }
+    return result;
+}
+
+// Tries the sub-definitions stored with the arguments' symbols. Returns the
+// found entry (with *partial set for a partial Flat match) or null.
+DefinitionEntry *FindSubDefinition(Object *e, uint64_t flags, Object **partial) {
+    for (int64_t i = 1; i <= Expression_Length(e); ++i) {
+        SymbolRecord *ri = ArgumentRecord(Expression_At(e, i));
+        if (!ri) continue;
+        if (DefinitionEntry *entry = Definition_Find(ri, e, DEF_SUB | flags, partial)) return entry;
+    }
+    return nullptr;
+}
+
+// The deepest nesting of expression evaluations the evaluation stack holds
+// with room to spare; deeper parts stay unevaluated, with a message.
+constexpr int64_t kMaxEvaluationNesting = 400000;
+
+struct NestingGuard {
+    NestingGuard() { ++kernel.eval.nesting; }
+    ~NestingGuard() { --kernel.eval.nesting; }
+};
+
+Object *EvaluateWithRecord(Object *e, SymbolRecord *r) {
+    uint64_t a = r->attributes;
+    int64_t n = Expression_Length(e);
+    switch (a & ATTR_HOLD_ALL) {
+    case ATTR_HOLD_ALL: break;
+    case ATTR_HOLD_REST: EvaluateArguments(e, 1, n >= 1 ? 1 : 0); break;
+    case ATTR_HOLD_FIRST: EvaluateArguments(e, 2, n); break;
+    default: EvaluateArguments(e, 1, n);
+    }
+    for (;;) {
+        if (!(a & ATTR_SEQUENCE_HOLD)) e = Expression_Splice(e, BuiltinBorrowed(SYM_Sequence), 0);
+        if (a & ATTR_FLAT) e = Expression_Splice(e, Expression_At(e, 0), 0);
+        if ((a & ATTR_ONE_IDENTITY) && Expression_Length(e) == 1 && Object_IsSymbol(Expression_At(e, 0)))
+            return Object_ReleaseReturn(e, Object_AddRef(Expression_At(e, 1)));
+        if (a & ATTR_LISTABLE) {
+            if (Object *threaded = Thread(e)) {
+                Object_Release(e);
+                return Expression_Evaluate(threaded, nullptr);
+            }
+        }
+        if (a & ATTR_ORDERLESS) e = Expression_Sort(e, nullptr, 1);
+        Object *partial = nullptr;
+        DefinitionEntry *entry = FindSubDefinition(e, 0, &partial);
+        if (!entry) entry = Definition_Find(r, e, 0, &partial);
+        if (!entry) return MarkEvaluated(e);
+        if (!partial) return Definition_Apply(entry, e);
+        Object_Release(e);
+        e = ApplyPartial(entry, partial);
+    }
+}
+
+}  // namespace
+
+int64_t Expression_IsEvaluated(Object *e) {
+    int64_t stamp = AsExpression(e)->stamp;
+    if (stamp == 0) return 0;
+    struct Frame {
+        Expression *e;
+        int64_t next;
+    };
+    SmallStack<Frame, 32> stack;
+    stack.push({AsExpression(e), 0});
+    while (!stack.empty()) {
+        Frame &f = stack.top();
+        if (f.next > f.e->length) {
+            stack.pop();
+            continue;
+        }
+        int64_t outer = f.e->stamp;
+        Object *element = f.e->elements[f.next++];
+        if (Object_IsExpression(element)) {
+            int64_t s = AsExpression(element)->stamp;
+            if (s == 0 || s > outer) return 0;
+            stack.push({AsExpression(element), 0});
+        } else if (Object_IsSymbol(element)) {
+            int64_t s = AsSymbol(element)->stamp;
+            if (s == 0 || s > outer) return 0;
+        }
+    }
+    return stamp;
+}
+
+Object *Expression_Evaluate(Object *e, int64_t *) {
+    if (AsExpression(e)->stamp && Expression_IsEvaluated(e)) return e;
+    if (kernel.eval.nesting >= kMaxEvaluationNesting) {
+        if (!kernel.eval.nestingReported) {
+            kernel.eval.nestingReported = true;
+            Message_Emit(u"Kernel", u"RecursionLimit", Message_IntegerText(kMaxEvaluationNesting));
+        }
+        return e;
+    }
+    NestingGuard guard;
+    AsExpression(e)->stamp = 0;
+    e = Object_MakeUnique(e);
+    Object **elements = AsExpression(e)->elements;
+    elements[0] = Object_Evaluate(elements[0]);
+    if (SymbolRecord *r = Symbol_Record(e, false)) return EvaluateWithRecord(e, r);
+    EvaluateArguments(e, 1, Expression_Length(e));
+    e = Expression_Splice(e, BuiltinBorrowed(SYM_Sequence), 0);
+    if (DefinitionEntry *entry = FindSubDefinition(e, 0, nullptr)) return Definition_Apply(entry, e);
+    return MarkEvaluated(e);
+}
+
+Object *Symbol_Evaluate(Object *o, int64_t *options) {
+    Symbol *s = AsSymbol(o);
+    if (s->record && s->record->ownValue) return Definition_Apply(s->record->ownValue, o);
+    if (s->stamp == 0) s->stamp = kernel.generation;
+    if (options && (*options & EVAL_NULL_IF_UNCHANGED)) {
+        Object_Release(o);
+        return nullptr;
+    }
+    return o;
+}
+
+Object *Definition_Apply(DefinitionEntry *entry, Object *e) {
+    KernelSettings &settings = kernel.settings;
+    ++settings.recursionDepth;
+    if (settings.recursionDepth > settings.recursionLimit || settings.recursionLimitReported) {
+        if (!settings.recursionLimitReported) {
+            settings.recursionLimitReported = 1;
+            Message_Emit(u"Kernel", u"RecursionLimit", Message_IntegerText(settings.recursionLimit));
+        }
+        --settings.recursionDepth;
+        Bindings_Clear(&entry->bindings);
+        if (Object_IsExpression(e)) MarkEvaluated(e);
+        return e;
+    }
+    Object *outermost = settings.recursionDepth == 1 ? Object_AddRef(e) : nullptr;
+    Object *result;
+    if (entry->right) {
+        if (entry->bindings.items.empty()) {
+            result = Object_AddRef(entry->right);
+        } else {
+            result = Pattern_Substitute(Object_AddRef(entry->right), &entry->bindings, nullptr);
+            Bindings_Clear(&entry->bindings);
+        }
+        Object_Release(e);
+        result = Object_Evaluate(result);
+    } else if (entry->bindings.items.empty()) {
+        result = entry->native(e);
+    } else {
+        BindingList *saved = kernel.eval.currentBindings;
+        kernel.eval.currentBindings = &entry->bindings;
+        result = entry->native(e);
+        kernel.eval.currentBindings = saved;
+        Bindings_Clear(&entry->bindings);
+    }
+    if (Object_IsExpression(result)) MarkEvaluated(result);
+    --settings.recursionDepth;
+    if (settings.recursionDepth == 0) {
+        if (settings.recursionLimitReported) {
+            settings.recursionLimitReported = 0;
+            Object_Release(result);
+            return Expression_NewEvaluated(Builtin(SYM_Hold), outermost);
+        }
+        Object_Release(outermost);
+    }
+    return result;
+}
+
+bool Definition_ApplyUser(Object **slot, Object *head, Object *a, Object *b) {
+    Ref candidate(head ? Expression_New(Object_AddRef(head), a ? Object_AddRef(a) : nullptr, b ? Object_AddRef(b) : nullptr)
+                       : Object_AddRef(*slot));
+    Object *partial = nullptr;
+    DefinitionEntry *entry = FindSubDefinition(candidate.get(), FIND_SKIP_NATIVE, &partial);
+    if (!entry) {
+        SymbolRecord *r = Symbol_Record(candidate.get(), false);
+        if (r) entry = Definition_Find(r, candidate.get(), FIND_SKIP_NATIVE, &partial);
+    }
+    if (!entry) return false;
+    Object *result = partial ? Object_Evaluate(ApplyPartial(entry, partial)) : Definition_Apply(entry, candidate.release());
+    Object_Release(*slot);
+    *slot = result;
+    return true;
+}
+
+Object *Evaluate_TopLevel(Object *o) {
+    kernel.eval.nestingReported = false;
+    return DeepStack_Run([](Object *x) { return Object_Evaluate(x); }, o);
+}

@@ -1,0 +1,11 @@
+// The numeric test: numbers, numeric constants, and expressions of numeric
+// functions whose arguments are all numeric.
+#pragma once
+
+#include "object/object.h"
+
+// Borrows o.
+bool Object_IsNumeric(Object *o);
+
+// IsNumeric[x]: True or False. Consumes call.
+Object *Builtin_IsNumeric(Object *call);

@@ -1,0 +1,29 @@
+// The kernel's grammar: the rules of the language and the actions that
+// build expressions from tokens.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "syntax/grammar.h"
+
+// Builds the kernel's grammar into kernel.syntax.grammar.
+void Parser_Setup();
+
+// Frees it.
+void Parser_Teardown();
+
+// Tokenizes and parses text with the kernel's lexer and grammar. Returns the
+// expression (a new reference), or null: for a syntax error *syntaxError is
+// set and the message is in Grammar_LastError; a text without tokens is no
+// error.
+Object *Parser_ParseText(std::u16string_view text, bool *syntaxError = nullptr);
+
+// The message of a failed parse: the two-objects text with an excerpt of the
+// input when the first two remaining tokens are objects, else "Unknown".
+std::u16string Parser_ErrorText(const TokenList &tokens, std::u16string_view input);
+
+// Decodes the text of a string literal (with its quotes) into a String
+// object: one byte per character between single quotes, UTF-8 between
+// double quotes. Returns a new reference.
+Object *Parser_StringValue(std::u16string_view literal);

@@ -1,0 +1,203 @@
+// Runs the conformance cases in tests/cases/*.vl through the public C
+// interface, as a host would. Each file is one kernel session: the state
+// carries from case to case, and a fresh Kernel_Initialize starts the file.
+//
+// Case file syntax, line by line:
+//   # ...            a comment (a hash and a space, or a lone hash)
+//   > TEXT           an input that is parsed and evaluated
+//   parse> TEXT      an input that is only parsed
+//   roundtrip> TEXT  parse, format, parse the formatted text again: both
+//                    parses must give the same standard and full forms
+//   ... TEXT         continues the input on a new line (joined with CR LF)
+//   print: TEXT      expected text of one print callback
+//   message: S::T: TEXT   expected message
+//   syntax: TEXT     expected syntax error (the input gives no expression)
+//   anything else    a line of the expected standard form of the result
+//                    (an evaluated result of Null is not shown)
+// Expected events must arrive in the order written; blank lines are ignored.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "vorlan.h"
+
+namespace {
+
+std::string ToUtf8(std::u16string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string ToUtf16(const std::string &s) {
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        unsigned char b = s[i];
+        int more = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+        char32_t c = more == 0 ? b : more == 1 ? (b & 0x1F) : more == 2 ? (b & 0x0F) : (b & 0x07);
+        for (int k = 1; k <= more && i + k < s.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        i += size_t(more) + 1;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += char16_t(0xD800 + (c >> 10));
+            out += char16_t(0xDC00 + (c & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> g_events;
+
+void OnPrint(const char16_t *text) { g_events.push_back("print: " + ToUtf8(text)); }
+void OnMessage(const char16_t *text, const char16_t *symbol, const char16_t *tag) {
+    g_events.push_back("message: " + ToUtf8(symbol) + "::" + ToUtf8(tag) + ": " + ToUtf8(text));
+}
+void OnSyntaxError(const char16_t *text) { g_events.push_back("syntax: " + ToUtf8(text)); }
+
+struct Case {
+    std::string mode;  // ">", "parse>" or "roundtrip>"
+    std::string input;
+    int line;
+    std::vector<std::string> expected;
+};
+
+std::vector<Case> ReadCases(const std::filesystem::path &path) {
+    std::ifstream in(path);
+    std::vector<Case> cases;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line == "#" || line.rfind("# ", 0) == 0) continue;
+        bool started = false;
+        for (const char *mode : {">", "parse>", "roundtrip>"}) {
+            std::string prefix = std::string(mode) + " ";
+            if (line.rfind(prefix, 0) == 0 || line == mode) {
+                cases.push_back({mode, line.size() > prefix.size() ? line.substr(prefix.size()) : "", number, {}});
+                started = true;
+                break;
+            }
+        }
+        if (started) continue;
+        if (cases.empty()) continue;
+        if (line.rfind("... ", 0) == 0 || line == "...") {
+            cases.back().input += "\r\n" + (line.size() > 4 ? line.substr(4) : "");
+            continue;
+        }
+        std::vector<std::string> &expected = cases.back().expected;
+        bool event = line.rfind("print: ", 0) == 0 || line.rfind("message: ", 0) == 0 || line.rfind("syntax: ", 0) == 0;
+        // Consecutive output lines form one multi-line result.
+        if (!event && !expected.empty() && expected.back().rfind("output: ", 0) == 0)
+            expected.back() += "\r\n" + line;
+        else
+            expected.push_back(event ? line : "output: " + line);
+    }
+    return cases;
+}
+
+int64_t Parse(const std::string &text) { return Kernel_InputExpression(ToUtf16(text).c_str()); }
+
+std::string Output(int64_t handle) { return ToUtf8(Kernel_OutputExpression(handle)); }
+
+// The full form of a handle's expression, through InternalForm.
+std::string FullForm(const std::string &text) {
+    int64_t h = Parse("InternalForm((" + text + "))");
+    if (!h) return "<no parse>";
+    std::string full = Output(h);
+    Kernel_FreeExpression(h);
+    return full;
+}
+
+std::vector<std::string> RunCase(const Case &c) {
+    g_events.clear();
+    int64_t h = Parse(c.input);
+    if (!h) return g_events;
+    if (c.mode == "roundtrip>") {
+        std::string first = Output(h);
+        Kernel_FreeExpression(h);
+        int64_t again = Parse(first);
+        if (!again) {
+            g_events.push_back("roundtrip: " + first + " does not parse");
+            return g_events;
+        }
+        std::string second = Output(again);
+        Kernel_FreeExpression(again);
+        if (second != first) g_events.push_back("roundtrip: " + first + " reads back as " + second);
+        std::string full1 = FullForm(c.input), full2 = FullForm(first);
+        if (full1 != full2) g_events.push_back("roundtrip: " + full1 + " reads back as " + full2);
+        g_events.push_back("output: " + first);
+        return g_events;
+    }
+    if (c.mode == ">") h = Kernel_EvaluateExpression(h);
+    std::string output = Output(h);
+    // As in the host, an evaluation whose result is Null shows nothing.
+    if (c.mode != ">" || output != "Null") g_events.push_back("output: " + output);
+    Kernel_FreeExpression(h);
+    return g_events;
+}
+
+class Conformance : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Conformance, CasesHold) {
+    std::filesystem::path path = std::filesystem::path(VORLAN_CASES_DIR) / GetParam();
+    std::vector<Case> cases = ReadCases(path);
+    ASSERT_FALSE(cases.empty()) << "no cases in " << path;
+    Kernel_Initialize();
+    Kernel_BindCallback(1, reinterpret_cast<void *>(OnPrint));
+    Kernel_BindCallback(2, reinterpret_cast<void *>(OnMessage));
+    Kernel_BindCallback(3, reinterpret_cast<void *>(OnSyntaxError));
+    for (const Case &c : cases) {
+        std::vector<std::string> got = RunCase(c);
+        std::string wanted, actual;
+        for (const std::string &e : c.expected) wanted += "  " + e + "\n";
+        for (const std::string &e : got) actual += "  " + e + "\n";
+        EXPECT_EQ(actual, wanted) << GetParam() << ":" << c.line << ": " << c.mode << " " << c.input;
+    }
+    Kernel_Terminate();
+}
+
+std::vector<std::string> CaseFiles() {
+    std::vector<std::string> files;
+    for (const auto &entry : std::filesystem::directory_iterator(VORLAN_CASES_DIR))
+        if (entry.path().extension() == ".vl") files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<std::string> &info) {
+    std::string name = info.param.substr(0, info.param.size() - 3);
+    for (char &c : name)
+        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Conformance, ::testing::ValuesIn(CaseFiles()), CaseName);
+
+}  // namespace
