@@ -29,6 +29,7 @@ bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVORLAN_BENCH=ON
 	cmake --build build-bench -j$(JOBS)
 	./build-bench/bench/vorlan_bench
+	./build-bench/bench/vorlan_bench_language
 
 clean:
 	rm -rf build build-sanitize build-bench

@@ -785,6 +785,23 @@ uint64_t Specificity(Object *a, Object *b, BindingList *la, BindingList *lb, Spe
         if (repeatB && !repeatA && (c & (CMP_SAME | CMP_MORE_GENERAL))) return CMP_MORE_GENERAL;
         return c;
     }
+    // A condition narrows its pattern: p /? test is more specific than p.
+    // Two conditions on the same pattern are the same rule only when their
+    // tests are; otherwise neither replaces the other.
+    bool ca = IsCall(a, SYM_Condition) && Expression_Length(a) == 2;
+    bool cb = IsCall(b, SYM_Condition) && Expression_Length(b) == 2;
+    if (ca && cb) {
+        uint64_t c = Specificity(Expression_At(a, 1), Expression_At(b, 1), la, lb, ctx, depth + 1);
+        return c == CMP_SAME && !Object_Same(Expression_At(a, 2), Expression_At(b, 2)) ? 0 : c;
+    }
+    if (ca) {
+        uint64_t c = Specificity(Expression_At(a, 1), b, la, lb, ctx, depth + 1);
+        return c == CMP_SAME ? CMP_MORE_SPECIFIC : c;
+    }
+    if (cb) {
+        uint64_t c = Specificity(a, Expression_At(b, 1), la, lb, ctx, depth + 1);
+        return c == CMP_SAME ? CMP_MORE_GENERAL : c;
+    }
     bool oa = IsCall(a, SYM_Optional) && Expression_Length(a) >= 1;
     bool ob = IsCall(b, SYM_Optional) && Expression_Length(b) >= 1;
     if (oa && ob) return Specificity(Expression_At(a, 1), Expression_At(b, 1), la, lb, ctx, depth + 1);

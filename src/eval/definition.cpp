@@ -28,6 +28,14 @@ void FreeEntry(DefinitionEntry *e) {
     delete e;
 }
 
+// Removes an entry that has left its list: at once, or, when a match with
+// it is still running (a Condition test cleared or redefined its own rule),
+// by the last user.
+void RetireEntry(DefinitionEntry *e) {
+    if (e->users > 0) e->dead = true;
+    else FreeEntry(e);
+}
+
 // Empties an entry for refilling: the payload goes, the left side becomes
 // lhs (borrowed) and its names are collected again.
 void Refill(DefinitionEntry *e, Object *lhs, uint64_t flags) {
@@ -48,9 +56,21 @@ DefinitionList &ListOf(SymbolRecord *r) {
     return *r->definitions;
 }
 
+// Empties an entry in its place in the record for refilling; an entry in
+// use is retired and a fresh one takes its place.
+DefinitionEntry *Renew(DefinitionEntry *e, Object *lhs, uint64_t flags) {
+    if (e->users == 0) {
+        Refill(e, lhs, flags);
+        return e;
+    }
+    DefinitionEntry *fresh = NewEntry(e->owner, lhs, flags);
+    RetireEntry(e);
+    return fresh;
+}
+
 DefinitionEntry *FindOwn(SymbolRecord *r, Object *lhs, uint64_t flags) {
     if (r->ownValue) {
-        if (flags & FIND_REPLACE) Refill(r->ownValue, lhs, DEF_OWN);
+        if (flags & FIND_REPLACE) r->ownValue = Renew(r->ownValue, lhs, DEF_OWN);
         return r->ownValue;
     }
     if (flags & FIND_CREATE) r->ownValue = NewEntry(r, lhs, DEF_OWN);
@@ -81,8 +101,8 @@ DefinitionEntry *FindExact(SymbolRecord *r, Object *lhs, uint64_t flags) {
             break;
         }
         if (c & CMP_SAME) {
-            if (flags & FIND_REPLACE) Refill(e, lhs, 0);
-            found = e;
+            if (flags & FIND_REPLACE) list[i] = Renew(e, lhs, 0);
+            found = list[i];
             break;
         }
         if ((c & CMP_BEFORE) && !(c & CMP_MORE_GENERAL) && !remembered) {
@@ -108,24 +128,38 @@ bool IsFlat(SymbolRecord *r) { return r && (r->attributes & ATTR_FLAT); }
 DefinitionEntry *FindMatching(SymbolRecord *r, Object *subject, uint64_t flags, Object **partial) {
     if (!r->definitions) return nullptr;
     // Copy the list: a Condition test evaluated during matching may define
-    // new rules for this very symbol.
+    // new rules for this very symbol, or clear them.
     DefinitionList entries = *r->definitions;
-    for (DefinitionEntry *e : entries) {
+    DefinitionEntry *found = nullptr;
+    // Every entry of the copy is held until the scan is over, so that one
+    // retired by a test is not freed under it.
+    for (DefinitionEntry *held : entries) ++held->users;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        DefinitionEntry *e = entries[i];
+        if (e->dead) continue;
         if ((e->flags & DEF_SUB) != (flags & DEF_SUB)) continue;
         if ((flags & FIND_SKIP_NATIVE) && (e->flags & DEF_NATIVE)) continue;
-        if (Pattern_Match(subject, e->left, &e->bindings, e->state, false, nullptr)) return e;
-        Bindings_Clear(&e->bindings);
-        if (!partial) continue;
-        SymbolRecord *flatRecord = (flags & DEF_SUB) ? Symbol_Record(e->left, false) : r;
-        if (!IsFlat(flatRecord)) continue;
         Object *result = nullptr;
-        if (Pattern_Match(subject, e->left, &e->bindings, e->state, true, &result)) {
-            *partial = result;
-            return e;
+        bool matched = Pattern_Match(subject, e->left, &e->bindings, e->state, false, nullptr);
+        if (!matched && !e->dead) {
+            Bindings_Clear(&e->bindings);
+            SymbolRecord *flatRecord = (flags & DEF_SUB) ? Symbol_Record(e->left, false) : r;
+            if (partial && IsFlat(flatRecord)) matched = Pattern_Match(subject, e->left, &e->bindings, e->state, true, &result);
+        }
+        if (matched && e->dead) {
+            Object_Release(result);
+            matched = false;
+        }
+        if (matched) {
+            if (partial) *partial = result;
+            found = e;
+            break;
         }
         Bindings_Clear(&e->bindings);
     }
-    return nullptr;
+    for (DefinitionEntry *held : entries)
+        if (--held->users == 0 && held->dead) FreeEntry(held);
+    return found;
 }
 
 bool IsBlankHead(Object *head) {
@@ -201,12 +235,12 @@ DefinitionEntry *Definition_Find(SymbolRecord *r, Object *lhs, uint64_t flags, O
 }
 
 void Definitions_Clear(SymbolRecord *r) {
-    if (r->ownValue) FreeEntry(r->ownValue);
+    if (r->ownValue) RetireEntry(r->ownValue);
     r->ownValue = nullptr;
     if (r->definitions) {
         DefinitionList entries;
         entries.swap(*r->definitions);
-        for (DefinitionEntry *e : entries) FreeEntry(e);
+        for (DefinitionEntry *e : entries) RetireEntry(e);
     }
 }
 
@@ -224,6 +258,23 @@ void Definitions_Drop(SymbolRecord *r) {
 namespace {
 
 bool IsList(Object *o) { return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(SYM_List); }
+
+// The left side as it is stored: a copy with its head and arguments
+// evaluated and sequences spliced, so that f(1 + 1) = 3 defines f(2). The
+// test of a conditional left side p /? test stays as written: it is
+// evaluated with the bindings at every match, and evaluating it now would
+// freeze it against the values of the moment. Borrows lhs; returns a new
+// expression.
+Object *PrepareLeftSide(Object *lhs) {
+    if (IsCondition(lhs) && Object_IsExpression(Expression_At(lhs, 1))) {
+        return Expression_New(Object_AddRef(Expression_At(lhs, 0)), PrepareLeftSide(Expression_At(lhs, 1)),
+                              Object_AddRef(Expression_At(lhs, 2)));
+    }
+    Object *e = Object_MakeUnique(Object_Clone(lhs));
+    Object **elements = AsExpression(e)->elements;
+    for (int64_t i = 0; i <= Expression_Length(e); ++i) elements[i] = Object_Evaluate(elements[i]);
+    return Expression_Splice(e, BuiltinBorrowed(SYM_Sequence), 0);
+}
 
 // One assignment of rhs (borrowed) to lhs (borrowed), as the four built-ins
 // share it; flags carry DEF_DELAYED and DEF_SUB.
@@ -254,11 +305,7 @@ void Assign(Object *lhs, Object *rhs, uint64_t flags) {
         Message_Emit(name, u"Atomic");
         return;
     }
-    Object *e = Object_MakeUnique(Object_Clone(lhs));
-    Object **elements = AsExpression(e)->elements;
-    for (int64_t i = 0; i <= Expression_Length(e); ++i) elements[i] = Object_Evaluate(elements[i]);
-    e = Expression_Splice(e, BuiltinBorrowed(SYM_Sequence), 0);
-    Symbol_Define(e, DEF_VALUE | flags, Object_AddRef(rhs), nullptr);
+    Symbol_Define(PrepareLeftSide(lhs), DEF_VALUE | flags, Object_AddRef(rhs), nullptr);
 }
 
 Object *AssignmentBuiltin(Object *call, uint64_t flags) {

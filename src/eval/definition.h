@@ -28,6 +28,8 @@ struct DefinitionEntry {
     MatchState *state;       // reused for every match
     uint64_t flags;
     SymbolRecord *owner;
+    int32_t users;           // matches with this entry in progress
+    bool dead;               // removed while in use; freed by its last user
 };
 
 // Stores a definition or attributes. lhs is consumed; with DEF_VALUE so is

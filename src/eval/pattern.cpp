@@ -270,13 +270,16 @@ Object *SubstituteTree(Object *e, bool copyMode, bool *changed, Lookup lookup) {
     }
 }
 
-// The binding list is kept per match; the machine below works on it.
+// The search of one Pattern_Match call: a stack of frames, one per pattern
+// element under way, binding names in the match's binding list (whose
+// values are borrowed pointers into the subject while the search runs).
 class Matcher {
 public:
     explicit Matcher(BindingList *list) : list_(list) {}
 
-    // Matches s against p with the top-level state S. Returns 1 or 0; a
-    // partial result, when one was made, is left in partialResult().
+    // Matches s against p (both borrowed) with the top-level state S.
+    // Returns 1 or 0; a partial result, when the match made one, waits in
+    // TakePartialResult.
     int Run(Object *s, Object *p, MatchState *S, bool partial) {
         Call(s, p, S, partial);
         while (!stack_.empty()) Step();

@@ -29,6 +29,12 @@ struct Grammar {
     std::u16string lastError;
     std::unordered_map<std::u16string, int32_t> symbols;
     std::unordered_map<std::u16string, int32_t> literals;
+    // For each symbol and literal number, the rules (in order) whose last
+    // element, or whose first element when they have two or more, it
+    // matches: only these can reduce or shift at a token, so the engine
+    // tries them alone instead of every rule at every step.
+    std::vector<std::vector<int32_t>> candidatesBySymbol;
+    std::vector<std::vector<int32_t>> candidatesByLiteral;
 };
 
 namespace {
@@ -107,6 +113,15 @@ void Grammar_AddRule(Grammar *g, std::u16string_view result, std::u16string_view
             r.elements.push_back({Number(g->symbols, piece), -1});
         at = end + 1;
     }
+    auto index = [&](const Element &e, int32_t rule) {
+        auto &table = e.symbol >= 0 ? g->candidatesBySymbol : g->candidatesByLiteral;
+        size_t id = size_t(e.symbol >= 0 ? e.symbol : e.literal);
+        if (table.size() <= id) table.resize(id + 1);
+        if (table[id].empty() || table[id].back() != rule) table[id].push_back(rule);
+    };
+    int32_t number = int32_t(g->rules.size());
+    if (!r.elements.empty()) index(r.elements.back(), number);
+    if (r.elements.size() >= 2) index(r.elements.front(), number);
     g->rules.push_back(std::move(r));
 }
 
@@ -124,9 +139,21 @@ Object *Grammar_Parse(Grammar *g, TokenList &tokens, std::u16string_view input) 
     Token *end = tokens.InsertAfter(tokens.last, u"$", u"", -1);
     start->symbol = Lookup(g->symbols, u"^");
     end->symbol = Lookup(g->symbols, u"$");
+    static const std::vector<int32_t> kNone;
+    auto candidates = [](const std::vector<std::vector<int32_t>> &table, int32_t id) -> const std::vector<int32_t> & {
+        return id >= 0 && size_t(id) < table.size() ? table[size_t(id)] : kNone;
+    };
     for (;;) {
         bool moved = false;
-        for (const Rule &r : g->rules) {
+        // The two candidate lists merged in rule order.
+        const std::vector<int32_t> &a = candidates(g->candidatesBySymbol, c->symbol);
+        const std::vector<int32_t> &b = candidates(g->candidatesByLiteral, c->literal);
+        size_t i = 0, j = 0;
+        while (i < a.size() || j < b.size()) {
+            int32_t next = j >= b.size() || (i < a.size() && a[i] <= b[j]) ? a[i] : b[j];
+            while (i < a.size() && a[i] == next) ++i;
+            while (j < b.size() && b[j] == next) ++j;
+            const Rule &r = g->rules[size_t(next)];
             if (Token *first = ReduceMatch(r, c)) {
                 c = Reduce(r, tokens, first);
                 moved = true;

@@ -195,6 +195,18 @@ TEST_F(PatternTest, ConditionsSeeTheBindingsAndFailedTestsBacktrack) {
     EXPECT_EQ(Match(u"f(a)", u"f((x?Integer : 0) /? True, y?)").values, (ValueMap{{u"x", u"0"}, {u"y", u"a"}}));
 }
 
+TEST_F(PatternTest, ConditionTestsRunThroughTheEvaluator) {
+    auto matching = [](Object *subject, const char16_t *pattern) {
+        return StandardText(Object_Evaluate(Call(u"Matching", subject, Parse(pattern))));
+    };
+    EXPECT_EQ(matching(Call(u"f", Int(2)), u"f(x? /? x > 0)"), u"True");
+    EXPECT_EQ(matching(Call(u"f", Int(-1)), u"f(x? /? x > 0)"), u"False");
+    SetAttribute(u"o", ATTR_ORDERLESS);
+    EXPECT_EQ(matching(Call(u"o", Int(-1), Int(2)), u"o(x? /? x > 0, y? /? y < 0)"), u"True");
+    // A test over a sequence name is given the run of arguments.
+    EXPECT_EQ(matching(Call(u"f", Int(1), Int(2), Int(3)), u"f(x?\?, y?\?) /? Same({x}, {1, 2})"), u"True");
+}
+
 TEST_F(PatternTest, FlatHeadsGroupRunsOfArguments) {
     SetAttribute(u"f", ATTR_FLAT);
     EXPECT_EQ(Match(u"f(a, b, c)", u"f(x?, y?)").values, (ValueMap{{u"x", u"a"}, {u"y", u"f(b, c)"}}));
