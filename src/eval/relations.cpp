@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "eval/compare.h"
+#include "eval/evaluate.h"
 #include "kernel/state.h"
 #include "number/integer.h"
 #include "object/expression.h"
@@ -11,6 +12,13 @@ namespace {
 
 // Consumes call; returns True or False.
 Object *Truth(Object *call, bool value) { return Object_ReleaseReturn(call, Builtin(value ? SYM_True : SYM_False)); }
+
+// An undecided relation is offered to the user's rules before it is
+// returned. Consumes e; returns the result.
+Object *Offered(Object *e) {
+    Definition_ApplyUser(&e, nullptr, nullptr, nullptr);
+    return e;
+}
 
 // Consumes call; returns it without the arguments marked in drop (indexed by
 // position), or the call itself when none is marked.
@@ -56,7 +64,7 @@ Object *Chain(Object *call, uint64_t holds, uint64_t opposite) {
     int64_t remaining = n;
     for (bool d : drop) remaining -= d;
     if (remaining <= 1) return Truth(call, true);
-    return WithoutArguments(call, drop);
+    return Offered(WithoutArguments(call, drop));
 }
 
 }  // namespace
@@ -106,7 +114,7 @@ Object *Builtin_Equal(Object *call) {
         }
     }
     if (remaining < 2 || !undecided) return Truth(call, true);
-    return WithoutArguments(call, drop);
+    return Offered(WithoutArguments(call, drop));
 }
 
 Object *Builtin_Unequal(Object *call) {
@@ -119,7 +127,7 @@ Object *Builtin_Unequal(Object *call) {
             if (!(r & CMP_UNEQUAL)) undecided = true;
         }
     }
-    return undecided ? call : Truth(call, true);
+    return undecided ? Offered(call) : Truth(call, true);
 }
 
 Object *Builtin_Less(Object *call) { return Chain(call, CMP_LESS, CMP_GREATER | CMP_EQUAL); }
