@@ -445,10 +445,14 @@ bool Limbs_Mul(Limb *dst, const Limb *a, int64_t alen, const Limb *b, int64_t bl
     return true;
 }
 
-int Limbs_DivModInPlace(Limb *quot, Limb *W, int64_t wlen, const Limb *b, int64_t blen) {
-    int64_t B = Count(blen), L = Count(wlen) - 1;
-    if (b[B - 1] == 0) return 0;
+namespace {
 
+// Schoolbook long division of W[0..L] by b (B limbs, top limb non-zero),
+// one quotient limb per step from the top. Requires W[L-B+1..L] < b, so
+// that every quotient limb fits in one limb. quot, when not null, receives
+// the L - B + 1 quotient limbs; afterwards W[0..B) holds the remainder and
+// the limbs above it are zero.
+void SchoolbookDivide(Limb *quot, Limb *W, int64_t L, const Limb *b, int64_t B) {
     // The divisor is normalised without moving it: only its top 64 bits,
     // shifted so that the top bit is set, take part in the estimates.
     int s = __builtin_clzll(b[B - 1]);
@@ -468,7 +472,7 @@ int Limbs_DivModInPlace(Limb *quot, Limb *W, int64_t wlen, const Limb *b, int64_
         Limb qhat = n1 >= D ? ~Limb(0) : DivPreinv(n1, n0, D, v, &r);
         if (qhat != 0) {
             Limb *win = W + t - B;
-            Limb borrow = Limbs_SubMulLimb(win, b, blen, qhat);
+            Limb borrow = Limbs_SubMulLimb(win, b, B * LIMB_BYTES, qhat);
             // The window's top limb ends at 0, or at -1 when qhat was too
             // large. The estimate is at most two too large, so one or two
             // add-backs of b restore the window; the one that carries out
@@ -482,21 +486,129 @@ int Limbs_DivModInPlace(Limb *quot, Limb *W, int64_t wlen, const Limb *b, int64_
         }
         if (quot) quot[t - B] = qhat;
     }
+}
+
+// Divide-and-conquer division (Burnikel and Ziegler): a quotient block is
+// estimated by dividing the top of the dividend by the top half of the
+// divisor recursively, then corrected with one product by the lower half.
+// Every divisor d below has its top bit set, which bounds each block
+// estimate to at most two above the true block.
+
+// Scratch limbs the recursion needs for a divisor of n limbs: an n-limb
+// product and the product's own Karatsuba scratch. Every level reuses the
+// same area, because a level's product is formed only after the levels
+// below it have returned.
+inline int64_t DivScratchLimbs(int64_t n) { return n + ScratchLimbs(n); }
+
+void DivideHigh(Limb *q, Limb *a, const Limb *d, int64_t n, int64_t k, Limb *scratch);
+
+// q (n limbs) = a (2n limbs) / d (n limbs, top bit set), requiring
+// a[n..2n) < d. The remainder replaces a[0..n); a[n..2n) is left undefined.
+// None of q, a, d, scratch overlap; scratch holds DivScratchLimbs(n) limbs.
+void DivideRec(Limb *q, Limb *a, const Limb *d, int64_t n, Limb *scratch) {
+    if (n < DIV_DC_THRESHOLD) {
+        SchoolbookDivide(q, a, 2 * n - 1, d, n);
+        return;
+    }
+    int64_t lo = n / 2, hi = n - lo;
+    DivideHigh(q + lo, a + lo, d, n, hi, scratch);
+    DivideHigh(q, a, d, n, lo, scratch);
+}
+
+// q (k limbs) = a (n + k limbs) / d (n limbs, top bit set), for
+// 1 <= k <= n, requiring a[k..n+k) < d. The remainder replaces a[0..n);
+// a[n..n+k) is left undefined. Aliasing and scratch as DivideRec.
+void DivideHigh(Limb *q, Limb *a, const Limb *d, int64_t n, int64_t k, Limb *scratch) {
+    if (k == n) {
+        DivideRec(q, a, d, n, scratch);
+        return;
+    }
+    // Estimate from the top 2k limbs of a and the top k limbs dh of d. The
+    // precondition gives a[n..n+k) <= dh; when they are equal the block
+    // would not fit in k limbs, and the estimate is 2^(64k) - 1, whose
+    // remainder is a[n-k..n) + dh (with a carry c into limb n).
+    const Limb *dh = d + (n - k);
+    Limb *top = a + (n - k);
+    Limb c = 0;
+    if (Limbs_Compare(top + k, k * LIMB_BYTES, dh, k * LIMB_BYTES) < 0) {
+        DivideRec(q, top, dh, k, scratch);
+    } else {
+        std::memset(q, 0xFF, k * LIMB_BYTES);
+        c = AddN(top, top, dh, k, 0);
+    }
+    // The partial remainder c*2^(64n) + a[0..n) - q * d[0..n-k) is negative
+    // exactly when the estimate was too large; each add-back of d lowers q
+    // by one, and the add-back that carries out of the top limb ends it.
+    Limb *prod = scratch;
+    MulRec(prod, q, k, d, n - k, scratch + n);
+    auto rest = static_cast<int64_t>(c) - static_cast<int64_t>(SubN(a, a, prod, n, 0));
+    while (rest < 0) {
+        rest += static_cast<int64_t>(AddN(a, a, d, n, 0));
+        Limbs_SubLimb(q, q, k * LIMB_BYTES, 1);
+    }
+}
+
+// q (wn - B limbs) = W (wn limbs) / d (B limbs, top bit set), requiring
+// W[wn-B..wn) < d; the remainder replaces W[0..B). The quotient is taken in
+// blocks of at most B limbs from the top, the first block holding the odd
+// limbs. Scratch holds DivScratchLimbs(B) limbs.
+void DivideLarge(Limb *q, Limb *W, int64_t wn, const Limb *d, int64_t B, Limb *scratch) {
+    for (int64_t qn = wn - B; qn > 0;) {
+        int64_t k = (qn - 1) % B + 1;
+        qn -= k;
+        DivideHigh(q + qn, W + qn, d, B, k, scratch);
+    }
+}
+
+}  // namespace
+
+int Limbs_DivModInPlace(Limb *quot, Limb *W, int64_t wlen, const Limb *b, int64_t blen) {
+    int64_t B = Count(blen), L = Count(wlen) - 1;
+    if (b[B - 1] == 0) return 0;
+    SchoolbookDivide(quot, W, L, b, B);
     return 1;
 }
 
 int Limbs_DivMod(Limb *quot, const Limb *a, int64_t alen, const Limb *b, int64_t blen, Limb *rem,
                  int64_t shift) {
-    if (b[Count(blen) - 1] == 0) return 0;
+    int64_t B = Count(blen);
+    if (b[B - 1] == 0) return 0;
     // W = a * 2^(8*shift) with one zero limb on top.
-    int64_t wn = Count(alen + shift) + 1, sl = Count(shift);
-    auto *W = static_cast<Limb *>(std::malloc(wn * LIMB_BYTES));
+    int64_t wn = Count(alen + shift) + 1, sl = Count(shift), qn = wn - B;
+    bool large = B >= DIV_DC_THRESHOLD;
+    // The divide-and-conquer path works on a normalised copy of b and needs
+    // a quotient array even when the caller wants none; all of it, with the
+    // recursion's scratch, comes from the one allocation.
+    int64_t extra = large ? B + (quot ? 0 : qn) + DivScratchLimbs(B) : 0;
+    auto *W = static_cast<Limb *>(std::malloc((wn + extra) * LIMB_BYTES));
     if (!W) return -1;
     std::memset(W, 0, sl * LIMB_BYTES);
     std::memcpy(W + sl, a, alen);
     W[wn - 1] = 0;
-    Limbs_DivModInPlace(quot, W, wn * LIMB_BYTES, b, blen);
-    if (rem) std::memcpy(rem, W, blen);
+    if (!large) {
+        Limbs_DivModInPlace(quot, W, wn * LIMB_BYTES, b, blen);
+        if (rem) std::memcpy(rem, W, blen);
+        std::free(W);
+        return 1;
+    }
+    // Shifting W and b left by the same s bits leaves the quotient as it is
+    // and scales the remainder by 2^s. W's top limb stays below 2^s, hence
+    // below the top limb of the shifted divisor, as DivideLarge requires.
+    Limb *d = W + wn, *q = quot ? quot : d + B, *scratch = quot ? d + B : d + B + qn;
+    int s = __builtin_clzll(b[B - 1]);
+    if (s != 0) {
+        Limbs_ShiftLeft(d, b, blen, s);
+        Limbs_ShiftLeft(W, W, wn * LIMB_BYTES, s);
+    } else {
+        std::memcpy(d, b, blen);
+    }
+    DivideLarge(q, W, wn, d, B, scratch);
+    if (rem) {
+        if (s != 0)
+            Limbs_ShiftRight(rem, W, blen, s);
+        else
+            std::memcpy(rem, W, blen);
+    }
     std::free(W);
     return 1;
 }

@@ -23,6 +23,14 @@ constexpr int LIMB_BITS = 64;
 // size-specialised kernels; from here on Karatsuba recursion takes over.
 constexpr int64_t KARATSUBA_THRESHOLD = 20;
 
+// Long division switches from the schoolbook method to divide-and-conquer
+// recursion when the divisor has at least DIV_DC_THRESHOLD limbs, whatever
+// the quotient length (even a short quotient gains, because its product
+// with the divisor runs through the multiplication kernels); the recursion
+// falls back to the schoolbook method for divisor blocks below
+// DIV_DC_THRESHOLD limbs.
+constexpr int64_t DIV_DC_THRESHOLD = 60;
+
 // dst = x + y over xlen bytes; requires xlen >= ylen >= 8. The limbs of x
 // above ylen are carried through. dst may be x, or y. Returns the carry out
 // of the top limb (0 or 1).

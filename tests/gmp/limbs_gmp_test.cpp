@@ -35,6 +35,42 @@ Vec OurMul(const Vec &a, const Vec &b) {
     return Vec(r.begin() + 1, r.end() - 1);
 }
 
+// Checks Limbs_DivMod of a * 2^(64*shift) by b against mpn_tdiv_qr, with
+// guard limbs after the quotient and the remainder; either output may be
+// left out.
+void CheckDivMod(const Vec &a, const Vec &b, int64_t shift, bool want_q, bool want_r) {
+    int64_t A = static_cast<int64_t>(a.size()), B = static_cast<int64_t>(b.size()), qn = A + shift - B + 1;
+    Vec q(qn + 1, 0x77), r(B + 1, 0x77);
+    ASSERT_EQ(Limbs_DivMod(want_q ? q.data() : nullptr, a.data(), Bytes(a), b.data(), Bytes(b),
+                           want_r ? r.data() : nullptr, shift * 8),
+              1);
+    ASSERT_EQ(q.back(), 0x77u) << "quotient overrun A=" << A << " B=" << B;
+    ASSERT_EQ(r.back(), 0x77u) << "remainder overrun A=" << A << " B=" << B;
+
+    Vec as(shift, 0);
+    as.insert(as.end(), a.begin(), a.end());
+    Vec gq(qn, 0), gr(B, 0);
+    mpn_tdiv_qr(reinterpret_cast<mp_ptr>(gq.data()), reinterpret_cast<mp_ptr>(gr.data()), 0,
+                reinterpret_cast<mp_srcptr>(as.data()), as.size(), reinterpret_cast<mp_srcptr>(b.data()), B);
+    if (want_q) {
+        ASSERT_EQ(Vec(q.begin(), q.end() - 1), gq) << "quotient A=" << A << " B=" << B << " shift=" << shift;
+    }
+    if (want_r) {
+        ASSERT_EQ(Vec(r.begin(), r.end() - 1), gr) << "remainder A=" << A << " B=" << B << " shift=" << shift;
+    }
+}
+
+// b * m + e for a small e >= -1, without the zero limbs on top.
+Vec MulPlus(const Vec &b, const Vec &m, int64_t e) {
+    Vec p = GmpMul(b, m);
+    if (e < 0)
+        Limbs_SubLimb(p.data(), p.data(), Bytes(p), 1);
+    else
+        Limbs_AddLimb(p.data(), p.data(), Bytes(p), static_cast<Limb>(e));
+    while (p.size() > 1 && p.back() == 0) p.pop_back();
+    return p;
+}
+
 }  // namespace
 
 // Each kernel size k = 1..19 against the long operand lengths that matter:
@@ -127,6 +163,79 @@ TEST(LimbsGmp, DivMod) {
                     reinterpret_cast<mp_srcptr>(as.data()), as.size(), reinterpret_cast<mp_srcptr>(b.data()), B);
         ASSERT_EQ(Vec(q.begin(), q.end() - 1), gq) << "A=" << A << " B=" << B << " shift=" << shift;
         ASSERT_EQ(Vec(r.begin(), r.end() - 1), gr) << "A=" << A << " B=" << B << " shift=" << shift;
+    }
+}
+
+// Divisors long enough for the divide-and-conquer path, around its
+// thresholds and up to 3,000 limbs, with quotients from one limb to
+// thousands: the odd first block, full blocks and every recursion depth.
+TEST(LimbsGmp, DivModLargeSizes) {
+    Gen gen(108);
+    const int64_t T = DIV_DC_THRESHOLD;
+    std::vector<std::pair<int64_t, int64_t>> sizes;  // divisor limbs, quotient limbs
+    for (int64_t B : {T - 1, T, T + 1, 2 * T - 1, 2 * T, 2 * T + 1, int64_t(255), int64_t(256), int64_t(1001)})
+        for (int64_t qn : {int64_t(1), int64_t(2), int64_t(19), int64_t(20), B - 1, B, B + 1, 2 * B + 3, 5 * B / 2})
+            sizes.push_back({B, qn});
+    sizes.push_back({3000, 3000});
+    sizes.push_back({2999, 1});
+    sizes.push_back({3000, 40});
+    sizes.push_back({120, 4000});
+    for (int i = 0; i < 40; ++i) sizes.push_back({gen.Between(T, 3000), gen.Between(1, 3000)});
+    for (auto [B, qn] : sizes) {
+        Vec b = gen.Limbs(B, gen.AnyShape()), a = gen.Limbs(B + qn - 1, gen.AnyShape());
+        CheckDivMod(a, b, 0, true, true);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// Operands that push the block estimates to their limits: divisors with top
+// limb 1 or all ones, all-ones divisors, divisors whose high half is all
+// ones; dividends just below a multiple of the divisor (every quotient limb
+// at its extreme), exact multiples, and remainder b - 1. Both outputs are
+// also requested alone, and the dividend shifted by whole limbs.
+TEST(LimbsGmp, DivModLargeAdversarial) {
+    Gen gen(109);
+    for (int i = 0; i < 120; ++i) {
+        int64_t B = gen.Below(3) == 0 ? gen.Between(DIV_DC_THRESHOLD, 3000) : gen.Between(DIV_DC_THRESHOLD, 400);
+        int64_t qn = gen.Below(2) ? gen.Between(1, 2 * B + 5) : gen.Between(B / 2, 3 * B);
+        Vec b;
+        switch (gen.Below(5)) {
+        case 0: b = gen.Limbs(B, gmptest::SHAPE_TOP_ONE); break;
+        case 1: b = gen.Limbs(B, gmptest::SHAPE_TOP_MAX); break;
+        case 2: b = gen.Limbs(B, gmptest::SHAPE_ALL_ONES); break;
+        case 3:
+            b = gen.Limbs(B, gmptest::SHAPE_RANDOM);
+            for (int64_t j = B / 2; j < B; ++j) b[j] = ~Limb(0);
+            break;
+        default:
+            // 2^(64B - 1) plus a low all-ones run: the normalised top half
+            // is a power of two while the low half is as large as it gets.
+            b = Vec(B, 0);
+            b[B - 1] = Limb(1) << 63;
+            for (int64_t j = 0; j < B / 2; ++j) b[j] = ~Limb(0);
+            break;
+        }
+        Vec m = gen.Limbs(qn, gen.Below(2) ? gmptest::SHAPE_ALL_ONES : gen.AnyShape());
+        Vec a;
+        switch (gen.Below(4)) {
+        case 0: a = MulPlus(b, m, -1); break;
+        case 1: a = MulPlus(b, m, 0); break;
+        case 2: {
+            // b * m + (b - 1).
+            Vec bm1 = b;
+            Limbs_SubLimb(bm1.data(), bm1.data(), Bytes(bm1), 1);
+            a = GmpMul(b, m);
+            Limbs_Add(a.data(), a.data(), Bytes(a), bm1.data(), Bytes(bm1));
+            while (a.back() == 0) a.pop_back();
+            break;
+        }
+        default: a = gen.Limbs(B + qn, gmptest::SHAPE_ALL_ONES); break;
+        }
+        if (static_cast<int64_t>(a.size()) < B) continue;
+        int64_t shift = gen.Below(4) == 0 ? gen.Between(1, 3) : 0;
+        int which = static_cast<int>(gen.Below(4));
+        CheckDivMod(a, b, shift, which != 1, which != 2);
+        if (HasFatalFailure()) return;
     }
 }
 
