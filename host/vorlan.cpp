@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "text_codec.h"
 #include "vorlan.h"
 
 namespace {
@@ -42,65 +43,6 @@ const char kHelp[] =
     "\n"
     "Print output goes to standard output as it arrives; messages go to\n"
     "standard error as Symbol::Tag: text.\n";
-
-std::string ToUtf8(const char16_t *text) {
-    std::string out;
-    for (; *text; ++text) {
-        char32_t c = *text;
-        if (c >= 0xD800 && c <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[1] - 0xDC00);
-            ++text;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-// UTF-8 to UTF-16; a malformed byte becomes U+FFFD.
-std::u16string ToUtf16(const std::string &bytes) {
-    std::u16string out;
-    for (size_t i = 0; i < bytes.size();) {
-        unsigned char b = bytes[i];
-        int more = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-        char32_t c = more == 0 ? b : more == 1 ? (b & 0x1F) : more == 2 ? (b & 0x0F) : (b & 0x07);
-        bool ok = more >= 0;
-        for (int k = 1; ok && k <= more; ++k) {
-            if (i + size_t(k) >= bytes.size() || (static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) ok = false;
-            else c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-        }
-        static const char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        if (!ok || c < kSmallest[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            out += char16_t(0xFFFD);
-            ++i;
-            continue;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += char16_t(0xD800 + (c >> 10));
-            out += char16_t(0xDC00 + (c & 0x3FF));
-        } else {
-            out += char16_t(c);
-        }
-        i += size_t(more) + 1;
-    }
-    return out;
-}
 
 // Whether printed output has left the cursor in the middle of a line.
 bool g_openLine = false;
@@ -250,7 +192,7 @@ int RunScript(const std::string &name, const std::string &source) {
             continue;
         }
         if (g_syntaxError.empty()) continue;  // nothing but comments
-        std::fprintf(stderr, "%s:%d: Syntax error: %s\n", name.c_str(), input.line, ToUtf8(g_syntaxError.c_str()).c_str());
+        std::fprintf(stderr, "%s:%d: Syntax error: %s\n", name.c_str(), input.line, ToUtf8(g_syntaxError).c_str());
         Kernel_Terminate();
         return 1;
     }
@@ -264,7 +206,7 @@ int RunText(const std::string &text) {
     g_syntaxError.clear();
     int64_t h = Kernel_InputExpression(ToUtf16(text).c_str());
     if (!h && !g_syntaxError.empty()) {
-        std::fprintf(stderr, "Syntax error: %s\n", ToUtf8(g_syntaxError.c_str()).c_str());
+        std::fprintf(stderr, "Syntax error: %s\n", ToUtf8(g_syntaxError).c_str());
         Kernel_Terminate();
         return 1;
     }
@@ -293,7 +235,7 @@ int RunInteractive() {
         int64_t h = Kernel_InputExpression(ToUtf16(pending).c_str());
         pending.clear();
         if (h) EvaluateAndPrint(h);
-        else if (!g_syntaxError.empty()) std::fprintf(stderr, "Syntax error: %s\n", ToUtf8(g_syntaxError.c_str()).c_str());
+        else if (!g_syntaxError.empty()) std::fprintf(stderr, "Syntax error: %s\n", ToUtf8(g_syntaxError).c_str());
     }
     std::printf("\n");
     Kernel_Terminate();

@@ -23,54 +23,10 @@
 #include <string>
 #include <vector>
 
+#include "text_codec.h"
 #include "vorlan.h"
 
 namespace {
-
-std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::u16string ToUtf16(const std::string &s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char b = s[i];
-        int more = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
-        char32_t c = more == 0 ? b : more == 1 ? (b & 0x1F) : more == 2 ? (b & 0x0F) : (b & 0x07);
-        for (int k = 1; k <= more && i + k < s.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        i += size_t(more) + 1;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += char16_t(0xD800 + (c >> 10));
-            out += char16_t(0xDC00 + (c & 0x3FF));
-        } else {
-            out += char16_t(c);
-        }
-    }
-    return out;
-}
 
 std::vector<std::string> g_events;
 
