@@ -132,3 +132,37 @@ TEST_F(ExchangeTest, RepeatedReadsOfAnUnchangedValueDoNotGrowMemory) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 100,000-level nesting goes through parsing, evaluation with definitions,
+// formatting and release without exhausting the host thread's stack.
+TEST_F(ExchangeTest, DeeplyNestedInputEvaluates) {
+    constexpr int kDepth = 100000;
+    Kernel_FreeExpression(Kernel_EvaluateExpression(Input(u"g(x?) := x")));
+    std::u16string text = u"g(";
+    for (int i = 0; i < kDepth; ++i) text += u"f(";
+    text += u"g(y)";
+    text.append(kDepth + 1, u')');
+    int64_t h = Input(text.c_str());
+    ASSERT_NE(h, 0);
+    int64_t result = Kernel_EvaluateExpression(h);
+    // Both g layers, the outermost and the innermost, are rewritten away.
+    std::u16string out = Kernel_OutputExpression(result);
+    EXPECT_EQ(out.substr(0, 6), u"f(f(f(");
+    EXPECT_TRUE(Host().messages.empty());
+    Object *bottom = reinterpret_cast<Object *>(result);
+    int depth = 0;
+    while (Object_IsExpression(bottom)) {
+        bottom = Expression_At(bottom, 1);
+        ++depth;
+    }
+    EXPECT_EQ(depth, kDepth);
+    EXPECT_EQ(bottom, &Symbol_Find(u"y")->header);
+    Kernel_FreeExpression(result);
+    Kernel_FreeExpression(Kernel_EvaluateExpression(Input(u"Clear(g)")));
+    EXPECT_EQ(kernel.eval.nesting, 0);
+    EXPECT_EQ(kernel.settings.recursionDepth, 0);
+}
+
+}  // namespace
