@@ -86,18 +86,15 @@ DefinitionEntry *FindExact(SymbolRecord *r, Object *lhs, uint64_t flags) {
     BindingList names;
     Pattern_CollectNames(lhs, &names);
     size_t insertAt = list.size();
-    bool remembered = false;
+    bool placed = false;  // the insertion point is decided
     DefinitionEntry *found = nullptr;
     for (size_t i = 0; i < list.size(); ++i) {
         DefinitionEntry *e = list[i];
         uint64_t c = Compare(lhs, e->left, CMP_REQ_SPECIFICITY | CMP_REQ_ORDER, &names, &e->bindings);
         Bindings_Clear(&names);
         Bindings_Clear(&e->bindings);
-        if ((c & CMP_MORE_SPECIFIC) && !remembered) {
-            if (flags & FIND_CREATE) {
-                found = NewEntry(r, lhs, 0);
-                list.insert(list.begin() + std::ptrdiff_t(i), found);
-            }
+        if ((c & CMP_MORE_SPECIFIC) && !placed) {
+            insertAt = i;
             break;
         }
         if (c & CMP_SAME) {
@@ -105,19 +102,14 @@ DefinitionEntry *FindExact(SymbolRecord *r, Object *lhs, uint64_t flags) {
             found = list[i];
             break;
         }
-        if ((c & CMP_BEFORE) && !(c & CMP_MORE_GENERAL) && !remembered) {
+        if ((c & CMP_BEFORE) && !(c & CMP_MORE_GENERAL) && !placed) {
             insertAt = i;
-            remembered = true;
-        }
-        if (i + 1 == list.size() && (flags & FIND_CREATE)) {
-            found = NewEntry(r, lhs, 0);
-            list.insert(list.begin() + std::ptrdiff_t(insertAt), found);
-            break;
+            placed = true;
         }
     }
-    if (list.empty() && (flags & FIND_CREATE)) {
+    if (!found && (flags & FIND_CREATE)) {
         found = NewEntry(r, lhs, 0);
-        list.push_back(found);
+        list.insert(list.begin() + std::ptrdiff_t(insertAt), found);
     }
     Bindings_Free(&names);
     return found;

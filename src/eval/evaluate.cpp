@@ -16,13 +16,6 @@
 
 namespace {
 
-// The record of the symbol an argument belongs to: itself when it is a
-// symbol, the root of its head when it is an expression, none otherwise.
-SymbolRecord *ArgumentRecord(Object *a) {
-    if (!Object_IsSymbol(a) && !Object_IsExpression(a)) return nullptr;
-    return Symbol_Record(a, false);
-}
-
 void EvaluateArguments(Object *e, int64_t from, int64_t to) {
     Object **elements = AsExpression(e)->elements;
     for (int64_t i = from; i <= to; ++i) elements[i] = Object_Evaluate(elements[i]);
@@ -71,7 +64,9 @@ Object *Thread(Object *e) {
 // found entry (with *partial set for a partial Flat match) or null.
 DefinitionEntry *FindSubDefinition(Object *e, uint64_t flags, Object **partial) {
     for (int64_t i = 1; i <= Expression_Length(e); ++i) {
-        SymbolRecord *ri = ArgumentRecord(Expression_At(e, i));
+        // The record of the argument's symbol: the argument itself, or the
+        // root of its head; numbers and strings have none.
+        SymbolRecord *ri = Symbol_Record(Expression_At(e, i), false);
         if (!ri) continue;
         if (DefinitionEntry *entry = Definition_Find(ri, e, DEF_SUB | flags, partial)) return entry;
     }
