@@ -30,6 +30,9 @@ bench: deps
 	cmake --build build-bench -j$(JOBS)
 	./build-bench/bench/vorlan_bench
 	./build-bench/bench/vorlan_bench_language
+	./build-bench/bench/vorlan_bench_reals
+	./build-bench/bench/vorlan_bench_constants
+	./build-bench/bench/vorlan_bench_arithmetic
 
 clean:
 	rm -rf build build-sanitize build-bench

@@ -15,10 +15,16 @@
 
 #include "eval/pattern.h"
 #include "kernel/state.h"
+#include "eval/numeric.h"
+#include "number/bigfloat.h"
 #include "number/bigint.h"
+#include "number/complex.h"
 #include "number/integer.h"
+#include "number/number_arith.h"
+#include "number/rational.h"
 #include "number/real.h"
 #include "object/expression.h"
+#include "object/is_numeric.h"
 #include "object/small_stack.h"
 #include "object/string.h"
 #include "object/symbol.h"
@@ -42,17 +48,17 @@ Object *LastArgument(Object *e) { return Expression_At(e, Expression_Length(e));
 
 // ---- Numbers on the real line -----------------------------------------------------
 
-// Where a number of the existing classes (Integer, Real) sits: finite values
-// are compared by value; the saturated reals sit between the finite values
-// (Underflow next to zero, Overflow beyond every finite value); a NaN has no
-// place at all.
+// Where a real number sits: finite values are compared by value; the
+// saturated reals sit between the finite values (Underflow next to zero,
+// Overflow beyond every finite value); a NaN has no place at all.
 enum NumberKind { NUMBER_FINITE, NUMBER_SATURATED, NUMBER_NAN };
 
 NumberKind Classify(Object *o) {
-    if (Object_IsInteger(o)) return NUMBER_FINITE;
+    if (!Object_IsReal(o)) return NUMBER_FINITE;
     switch (Object_Subtype(o)) {
     case SUB_OVERFLOW:
     case SUB_UNDERFLOW: return NUMBER_SATURATED;
+    case SUB_BIG: return NUMBER_FINITE;
     default: return std::isnan(AsReal(o)->value) ? NUMBER_NAN : NUMBER_FINITE;
     }
 }
@@ -61,7 +67,7 @@ NumberKind Classify(Object *o) {
 // 1 Underflow, 2 positive, 3 Overflow.
 int Position(Object *o) {
     int sign = Object_Sign(o);
-    if (Object_IsInteger(o)) return 2 * sign;
+    if (!Object_IsReal(o)) return 2 * sign;
     switch (Object_Subtype(o)) {
     case SUB_OVERFLOW: return 3 * sign;
     case SUB_UNDERFLOW: return sign;
@@ -114,39 +120,88 @@ int IntegerVersusDouble(Object *integer, double d, bool *close) {
     return sign;
 }
 
+int CompareIntegers(Object *a, Object *b) {
+    bool sa = Object_Subtype(a) == SUB_SMALL, sb = Object_Subtype(b) == SUB_SMALL;
+    if (sa && sb) {
+        int64_t x = AsInteger(a)->small, y = AsInteger(b)->small;
+        return (x > y) - (x < y);
+    }
+    if (!sa && !sb) return BigInt_Compare(AsInteger(a)->big, AsInteger(b)->big, true);
+    // One operand fits a word and the other, kept in the larger form only
+    // when it does not, lies beyond it: its sign decides.
+    const BigInt *big = AsInteger(sa ? b : a)->big;
+    int64_t word = AsInteger(sa ? a : b)->small;
+    int sign = BigInt_FitsSmall(big) ? (BigInt_ToSmall(big) > word) - (BigInt_ToSmall(big) < word)
+                                     : static_cast<int>(big->sign);
+    return sa ? -sign : sign;
+}
+
+// The precision in bits at which an exact operand is converted to meet an
+// inexact one: well beyond what the inexact one can resolve.
+double MeetingBits(Object *inexact) {
+    if (Real_IsBig(inexact)) {
+        double p = BigFloat_Precision(AsReal(inexact)->big);
+        if (std::isfinite(p)) return std::max(p, 64.0) + 64;
+        return 64.0 * (AsReal(inexact)->big->top + 2) + 64;
+    }
+    return 128;
+}
+
+// Sign of (a - b) for two finite real numbers by their records, with *close
+// set when they agree within their error bounds.
+int CompareRecords(Object *a, Object *b, bool *close) {
+    BigFloat x = {}, y = {};
+    Number_ToBigFloat(a, &x, Object_IsReal(a) ? 64 : MeetingBits(b));
+    Number_ToBigFloat(b, &y, Object_IsReal(b) ? 64 : MeetingBits(a));
+    int sign = BigFloat_CompareDigits(&x, &y);
+    *close = sign != 0 && BigFloat_Compare(&x, &y) == 0;
+    BigFloat_Release(&x);
+    BigFloat_Release(&y);
+    return sign;
+}
+
 // Sign of (a - b) for two finite numbers, with *close set when they agree
 // within their error bounds (exact numbers have none).
 int CompareFinite(Object *a, Object *b, bool *close) {
     *close = false;
     bool ia = Object_IsInteger(a), ib = Object_IsInteger(b);
-    if (ia && ib) {
-        bool sa = Object_Subtype(a) == SUB_SMALL, sb = Object_Subtype(b) == SUB_SMALL;
-        if (sa && sb) {
-            int64_t x = AsInteger(a)->small, y = AsInteger(b)->small;
-            return (x > y) - (x < y);
-        }
-        if (!sa && !sb) return BigInt_Compare(AsInteger(a)->big, AsInteger(b)->big, true);
-        // One operand fits a word and the other, kept in the larger form
-        // only when it does not, lies beyond it: its sign decides.
-        const BigInt *big = AsInteger(sa ? b : a)->big;
-        int64_t word = AsInteger(sa ? a : b)->small;
-        int sign = BigInt_FitsSmall(big) ? (BigInt_ToSmall(big) > word) - (BigInt_ToSmall(big) < word)
-                                         : static_cast<int>(big->sign);
-        return sa ? -sign : sign;
+    bool ra = Object_IsRational(a), rb = Object_IsRational(b);
+    if (ia && ib) return CompareIntegers(a, b);
+    if ((ia || ra) && (ib || rb)) {
+        // Two exact values: the sign of their exact difference.
+        Object *d = Number_Add(Object_AddRef(a), Number_Negate(Object_AddRef(b)));
+        int sign = Object_Sign(d);
+        Object_Release(d);
+        return sign;
     }
-    if (ia) return IntegerVersusDouble(a, AsReal(b)->value, close);
-    if (ib) return -IntegerVersusDouble(b, AsReal(a)->value, close);
-    double x = AsReal(a)->value, y = AsReal(b)->value;
-    // Two doubles close enough for the question to matter are within a
-    // factor of two of each other, so their difference is exact.
-    long double diff = static_cast<long double>(x) - static_cast<long double>(y);
-    *close = std::fabs(diff) <= MachineError(x) + MachineError(y);
-    return SignOf(diff);
+    bool ma = Real_IsMachine(a), mb = Real_IsMachine(b);
+    if (ia && mb) return IntegerVersusDouble(a, AsReal(b)->value, close);
+    if (ib && ma) return -IntegerVersusDouble(b, AsReal(a)->value, close);
+    if (ma && mb) {
+        double x = AsReal(a)->value, y = AsReal(b)->value;
+        // Two doubles close enough for the question to matter are within a
+        // factor of two of each other, so their difference is exact.
+        long double diff = static_cast<long double>(x) - static_cast<long double>(y);
+        *close = std::fabs(diff) <= MachineError(x) + MachineError(y);
+        return SignOf(diff);
+    }
+    return CompareRecords(a, b, close);
 }
 
-// Integer and Real against Integer and Real: the canonical order (by value,
-// an Integer before a Real of equal value) and the numeric relation (equal
-// within the error bounds of the reals) at once.
+// Exact numbers first (Integer before Rational), then reals; two reals with
+// the same digits by precision, the less precise first.
+int TieBreak(Object *a, Object *b) {
+    uint64_t ta = Object_Type(a), tb = Object_Type(b);
+    auto rank = [](uint64_t t) { return t == TYPE_INTEGER ? 0 : t == TYPE_RATIONAL ? 1 : 2; };
+    if (ta != tb) return rank(ta) < rank(tb) ? -1 : 1;
+    if (ta != TYPE_REAL) return 0;
+    double pa = Object_Precision(a), pb = Object_Precision(b);
+    return (pa > pb) - (pa < pb);
+}
+
+// Integer, Rational and Real against each other: the canonical order (by
+// value; equal values by class and precision) and the numeric relation
+// (equal within the error bounds of the reals) at once.
 uint64_t CompareNumbers(Object *a, Object *b) {
     NumberKind ka = Classify(a), kb = Classify(b);
     if (ka == NUMBER_NAN || kb == NUMBER_NAN) {
@@ -166,7 +221,8 @@ uint64_t CompareNumbers(Object *a, Object *b) {
     }
     if (sign == 0) {
         uint64_t r = CMP_EQUAL | CMP_IDENTICAL;
-        if (Object_Type(a) != Object_Type(b)) return r | (Object_IsInteger(a) ? CMP_BEFORE : CMP_AFTER);
+        int tie = TieBreak(a, b);
+        if (tie) return r | (tie < 0 ? CMP_BEFORE : CMP_AFTER);
         return r | CMP_ORDER_EQUAL | (Object_Same(a, b) ? CMP_SAME : 0);
     }
     uint64_t r = sign < 0 ? CMP_BEFORE : CMP_AFTER;
@@ -174,9 +230,10 @@ uint64_t CompareNumbers(Object *a, Object *b) {
     return r | CMP_UNEQUAL | (sign < 0 ? CMP_LESS : CMP_GREATER);
 }
 
-// Whether o is an Integer, or a Real with a value (a NaN has none).
+// Whether o is an Integer, Rational, or a Real with a value (a NaN has none).
 bool IsRealNumber(Object *o) {
-    return (Object_IsInteger(o) || Object_IsReal(o)) && Classify(o) != NUMBER_NAN;
+    uint64_t t = Object_Type(o);
+    return (t == TYPE_INTEGER || t == TYPE_RATIONAL || t == TYPE_REAL) && Classify(o) != NUMBER_NAN;
 }
 
 // Strings and complex numbers have no size.
@@ -185,14 +242,28 @@ uint64_t UnorderedBit(Object *o, uint64_t bit) {
     return type == TYPE_STRING || type == TYPE_COMPLEX ? bit : 0;
 }
 
-// Pairs involving a Rational or Complex operand. The kernel makes no objects
-// of these classes, so this entry only keeps the table total: such an
-// operand counts as having no numeric value, and classes order by type id.
-uint64_t AbsentNumberClass(Object *a, Object *b) {
-    uint64_t ta = Object_Type(a), tb = Object_Type(b);
-    uint64_t r = (ta >= TYPE_RATIONAL ? CMP_FIRST_NOT_NUMERIC : 0) | (tb >= TYPE_RATIONAL ? CMP_SECOND_NOT_NUMERIC : 0);
-    if (ta != tb) return r | (ta < tb ? CMP_BEFORE : CMP_AFTER);
-    return r | CMP_ORDER_EQUAL | (Object_Same(a, b) ? CMP_SAME : 0);
+// A Complex operand a against any number b: ordered by real part, then by
+// imaginary part (a real b has the imaginary part 0); numerically equal
+// when both parts are, and never less or greater. The saturated complex
+// values follow every other number and equal only themselves.
+uint64_t CompareComplex(Object *a, Object *b) {
+    uint64_t unordered = CMP_FIRST_UNORDERED | UnorderedBit(b, CMP_SECOND_UNORDERED);
+    uint64_t sa = Object_Subtype(a), sb = Object_IsComplex(b) ? Object_Subtype(b) : SUB_PLAIN;
+    if (sa != SUB_PLAIN || sb != SUB_PLAIN) {
+        if (sa == sb) return unordered | CMP_ORDER_EQUAL | CMP_SAME | CMP_EQUAL | CMP_IDENTICAL;
+        return unordered | CMP_UNEQUAL | (sa < sb ? CMP_BEFORE : CMP_AFTER);
+    }
+    Object *zero = kernel.constants.integers[INT_ZERO];
+    bool complexB = Object_IsComplex(b);
+    uint64_t re = CompareNumbers(AsComplex(a)->re, complexB ? AsComplex(b)->re : b);
+    uint64_t im = CompareNumbers(AsComplex(a)->im, complexB ? AsComplex(b)->im : zero);
+    uint64_t r = unordered;
+    if (!(re & CMP_ORDER_EQUAL)) r |= re & ORDER_BITS;
+    else if (!(im & CMP_ORDER_EQUAL)) r |= im & ORDER_BITS;
+    else r |= CMP_ORDER_EQUAL | (complexB && (re & im & CMP_SAME) ? CMP_SAME : 0);
+    if ((re & CMP_UNEQUAL) || (im & CMP_UNEQUAL)) r |= CMP_UNEQUAL;
+    else if ((re & CMP_EQUAL) && (im & CMP_EQUAL)) r |= CMP_EQUAL | (re & im & CMP_IDENTICAL);
+    return r;
 }
 
 // ---- Strings ----------------------------------------------------------------------
@@ -228,9 +299,18 @@ uint64_t CompareRanks(int ra, int rb) {
     return ra < rb ? CMP_MORE_SPECIFIC : CMP_MORE_GENERAL;
 }
 
+// The numeric relation of a numeric constant or expression with another
+// numeric quantity, decided by numeric evaluation; the not-numeric bits for
+// whichever operand has no numeric value.
+uint64_t NumericQuantities(Object *a, Object *b) {
+    bool na = Object_IsNumeric(a), nb = Object_IsNumeric(b);
+    if (na && nb) return Numeric_CompareValues(a, b);
+    return (na ? 0 : CMP_FIRST_NOT_NUMERIC) | (nb ? 0 : CMP_SECOND_NOT_NUMERIC) | UnorderedBit(b, CMP_SECOND_UNORDERED);
+}
+
 uint64_t CompareSymbols(Object *a, Object *b, uint64_t request) {
     if (a == b) return CMP_SAME | CMP_ORDER_EQUAL | CMP_EQUAL | CMP_IDENTICAL;
-    uint64_t r = CMP_FIRST_NOT_NUMERIC | CMP_SECOND_NOT_NUMERIC;
+    uint64_t r = request & CMP_REQ_NUMERIC ? NumericQuantities(a, b) : CMP_FIRST_NOT_NUMERIC | CMP_SECOND_NOT_NUMERIC;
     if (request & CMP_REQ_SPECIFICITY) {
         int ra = BlankRank(a), rb = BlankRank(b);
         if (ra || rb) r |= CompareRanks(ra, rb);
@@ -242,7 +322,9 @@ uint64_t CompareSymbols(Object *a, Object *b, uint64_t request) {
 // A symbol against a number or a string: the symbol comes after it, has no
 // numeric value, and is more general only when it is a blank.
 uint64_t CompareSymbolAtom(Object *symbol, Object *atom, uint64_t request) {
-    uint64_t r = CMP_AFTER | CMP_FIRST_NOT_NUMERIC | UnorderedBit(atom, CMP_SECOND_UNORDERED);
+    uint64_t r = CMP_AFTER;
+    if ((request & CMP_REQ_NUMERIC) && !Object_IsString(atom)) r |= NumericQuantities(symbol, atom);
+    else r |= CMP_FIRST_NOT_NUMERIC | UnorderedBit(atom, CMP_SECOND_UNORDERED);
     if ((request & CMP_REQ_SPECIFICITY) && BlankRank(symbol)) r |= CMP_MORE_GENERAL;
     return r;
 }
@@ -402,14 +484,12 @@ uint64_t CanonicalOrder(Object *a, Object *b) {
 
 // ---- Numeric relation of expressions ------------------------------------------------
 
-// The direction of DirectedInfinity[d] when d is a non-zero Integer or
-// machine real: -1 or +1. 0 for every other object.
+// The direction of DirectedInfinity[d] when d is a non-zero real number:
+// -1 or +1. 0 for every other object.
 int InfinityDirection(Object *o) {
     if (!IsCall(o, SYM_DirectedInfinity) || Expression_Length(o) != 1) return 0;
     Object *d = Expression_At(o, 1);
-    if (Object_IsInteger(d)) return Object_Sign(d);
-    if (Object_IsReal(d) && Object_Subtype(d) == SUB_MACHINE && !std::isnan(AsReal(d)->value)) return Object_Sign(d);
-    return 0;
+    return IsRealNumber(d) ? Object_Sign(d) : 0;
 }
 
 // Whether two expressions of equal length have pairwise numerically equal
@@ -455,8 +535,13 @@ uint64_t ExpressionNumeric(Object *a, Object *b) {
         int db = InfinityDirection(b);
         if (da && db) return SignRelation((da > db) - (da < db));
         if (!da && !db && Expression_Length(a) == Expression_Length(b) && ElementsEqual(a, b)) return CMP_EQUAL;
+        if (!da && !db) return NumericQuantities(a, b);
+        if (da && Object_IsNumeric(b)) return SignRelation(da);
+        if (db && Object_IsNumeric(a)) return SignRelation(-db);
         return (da ? 0 : CMP_FIRST_NOT_NUMERIC) | (db ? 0 : CMP_SECOND_NOT_NUMERIC);
     }
+    if (!da && (Number_Is(b) || Object_IsSymbol(b))) return NumericQuantities(a, b);
+    if (da && Object_IsSymbol(b) && Object_IsNumeric(b)) return SignRelation(da);
     uint64_t second = UnorderedBit(b, CMP_SECOND_UNORDERED);
     bool numberB = IsRealNumber(b);
     if (!numberB && !second) second = CMP_SECOND_NOT_NUMERIC;
@@ -895,16 +980,16 @@ constexpr ComparisonEntry ComparisonMatrix[TYPE_COUNT][TYPE_COUNT] = {
      Req(8, CompareSymbolAtom), Req(8, CompareSymbolAtom), Req(8, CompareSymbolAtom)},
     // Integer
     {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, CompareNumbers), Pair(1, CompareNumbers),
-     Pair(1, AbsentNumberClass), Pair(1, AbsentNumberClass), Const(NUMBER_STRING)},
+     Pair(1, CompareNumbers), Pair(1, CompareComplex), Const(NUMBER_STRING)},
     // Real
     {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, CompareNumbers), Pair(0, CompareNumbers),
-     Pair(0, AbsentNumberClass), Pair(1, AbsentNumberClass), Const(NUMBER_STRING)},
+     Pair(0, CompareNumbers), Pair(1, CompareComplex), Const(NUMBER_STRING)},
     // Rational
-    {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, AbsentNumberClass),
-     Pair(1, AbsentNumberClass), Pair(0, AbsentNumberClass), Pair(1, AbsentNumberClass), Const(NUMBER_STRING)},
+    {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, CompareNumbers), Pair(1, CompareNumbers),
+     Pair(0, CompareNumbers), Pair(1, CompareComplex), Const(NUMBER_STRING)},
     // Complex
-    {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, AbsentNumberClass),
-     Pair(0, AbsentNumberClass), Pair(0, AbsentNumberClass), Pair(0, AbsentNumberClass), Const(COMPLEX_STRING)},
+    {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Pair(0, CompareComplex), Pair(0, CompareComplex),
+     Pair(0, CompareComplex), Pair(0, CompareComplex), Const(COMPLEX_STRING)},
     // String
     {Pat(11, CompareExpressionAtom), Req(9, CompareSymbolAtom), Const(STRING_NUMBER), Const(STRING_NUMBER),
      Const(STRING_NUMBER), Const(STRING_COMPLEX), Pair(0, CompareStrings)},

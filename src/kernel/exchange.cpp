@@ -7,6 +7,7 @@
 #include "eval/evaluate.h"
 #include "number/bigint.h"
 #include "number/integer.h"
+#include "number/number_arith.h"
 #include "number/real.h"
 #include "object/string.h"
 #include "object/symbol.h"
@@ -72,15 +73,8 @@ int64_t Saturate(double x) {
     return int64_t(r);
 }
 
-double ToDouble(Object *v) {
-    if (Object_IsInteger(v))
-        return Object_Subtype(v) == SUB_SMALL ? double(AsInteger(v)->small) : BigInt_ToDouble(AsInteger(v)->big);
-    switch (Object_Subtype(v)) {
-    case SUB_OVERFLOW: return AsReal(v)->value * std::numeric_limits<double>::infinity();
-    case SUB_UNDERFLOW: return 0.0;
-    default: return AsReal(v)->value;
-    }
-}
+// Rationals and reals of every subtype have a double value for the host.
+bool IsRationalOrReal(Object *v) { return Object_IsReal(v) || Object_Type(v) == TYPE_RATIONAL; }
 
 }  // namespace
 
@@ -95,12 +89,12 @@ KERNEL_EXPORT int64_t Kernel_GetValue(const char16_t *name, int64_t code, void *
             int64_t v = Object_Subtype(value) == SUB_SMALL ? AsInteger(value)->small : BigInt_ToSmall(AsInteger(value)->big);
             if (Object_Subtype(value) != SUB_SMALL && v == INT64_MIN) v = -INT64_MAX;
             *static_cast<int64_t *>(out1) = v;
-        } else if (Object_IsReal(value)) {
-            *static_cast<int64_t *>(out1) = Saturate(ToDouble(value));
+        } else if (IsRationalOrReal(value)) {
+            *static_cast<int64_t *>(out1) = Saturate(Number_ToDouble(value));
         }
         return 1;
     case 2:
-        if (out1 && (Object_IsInteger(value) || Object_IsReal(value))) *static_cast<double *>(out1) = ToDouble(value);
+        if (out1 && (Object_IsInteger(value) || IsRationalOrReal(value))) *static_cast<double *>(out1) = Number_ToDouble(value);
         return 2;
     default:
         if (!Object_IsString(value)) return 0;

@@ -28,18 +28,30 @@ using SymbolTable = std::unordered_map<std::u16string_view, Symbol *>;
 // out by new reference.
 struct KernelConstants {
     Object *integers[9];   // -1, 0, 1, 2, 3, 4, 5, 6, 10
+    Object *rationals[5];  // -1/2, 1/2, 1/3, 1/4, 1/6
     Object *reals[6];      // 0.0, -1.0, 1.0, pi, pi/2, -pi/2
     Object *overflow;
     Object *underflow;
     Object *negativeOverflow;
     Object *negativeUnderflow;
+    Object *imaginaryUnit;     // Complex(0, 1)
+    Object *complexOverflow;
+    Object *complexUnderflow;
+    Object *complexOne;        // Complex(1.0, 0.0)
     Object *emptyText;
     Object *emptySequence;
     Object *emptyList;
     Object *infinity;          // DirectedInfinity[1]
     Object *negativeInfinity;  // DirectedInfinity[-1]
     Object *complexInfinity;   // DirectedInfinity[]
+    Object *sqrt3;             // Power[3, 1/2]
+    Object *halfSqrt3;         // Times[1/2, Power[3, 1/2]]
+    Object *inverseSqrt3;      // Power[3, -1/2]
+    Object *inverseSqrt2;      // Power[2, -1/2]
+    Object *piMultiples[5];    // 2 Pi, Pi/2, Pi/3, Pi/4, Pi/6
 };
+
+enum ConstantRational { RAT_MINUS_HALF, RAT_HALF, RAT_THIRD, RAT_QUARTER, RAT_SIXTH };
 
 enum ConstantInteger { INT_MINUS_ONE, INT_ZERO, INT_ONE, INT_TWO, INT_THREE, INT_FOUR, INT_FIVE, INT_SIX, INT_TEN };
 

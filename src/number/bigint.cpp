@@ -477,6 +477,188 @@ void BigInt_Gcd(BigInt *dst, const BigInt *a, const BigInt *b) {
     BigInt_Normalize(dst);
 }
 
+namespace {
+
+// A read-only one-limb record over a word, for a word operand of the
+// record-level operations; never a destination.
+struct WordRecord {
+    Limb limb;
+    BigInt rec;
+    explicit WordRecord(Limb v) : limb(v), rec{v != 0, v == 0 ? IntZero : v == 1 ? IntUnit : IntRegular, 0, LIMB_BYTES, &limb} {}
+    WordRecord(const WordRecord &) = delete;
+    WordRecord &operator=(const WordRecord &) = delete;
+};
+
+// x is a power of two: one set bit, in the top limb.
+bool IsPowerOfTwo(const BigInt *x) {
+    for (int64_t i = 0; i < x->top; ++i)
+        if (x->limbs[i] != 0) return false;
+    Limb t = x->limbs[x->top];
+    return (t & (t - 1)) == 0;
+}
+
+// dst = dst * m for a word m >= 2, in place.
+void MulWord(BigInt *dst, Limb m) {
+    int64_t n = LimbCount(dst);
+    if (!Resize(dst, n + 1)) return;
+    dst->limbs[n] = Limbs_MulLimb(dst->limbs, dst->limbs, n * LIMB_BYTES, m);
+    BigInt_Normalize(dst);
+}
+
+// One step of Newton's iteration for the k-th root of m from x > 0:
+// next = floor(((k - 1) x + floor(m / x^(k-1))) / k). Whatever x is, the
+// result is at least the root's integer part, and below x when x is above
+// it. t is a work record.
+void RootStep(BigInt *next, const BigInt *x, const BigInt *m, uint64_t k, BigInt *t) {
+    BigInt_Power(t, x, k - 1);
+    BigInt_DivMod(t, m, t, nullptr);
+    BigInt_Copy(next, x);
+    if (k > 2) MulWord(next, k - 1);
+    BigInt_Add(next, next, t);
+    WordRecord kr(k);
+    BigInt_DivMod(next, next, &kr.rec, nullptr);
+}
+
+// A starting point for Newton's iteration close to the k-th root of m (m of
+// more than one limb, k no larger than its highest bit index): from the
+// leading 53 bits, m = f * 2^t, the root is 2^((t + log2 f) / k), split into
+// a 53-bit integer and a power of two.
+void RootEstimate(BigInt *x, const BigInt *m, uint64_t k) {
+    int64_t high = Limbs_HighestBit(m->limbs, m->size);
+    int64_t t = high - 52, i = t / LIMB_BITS;
+    int bit = static_cast<int>(t % LIMB_BITS);
+    Limb f = m->limbs[i] >> bit;
+    if (bit != 0 && i < m->top) f |= m->limbs[i + 1] << (LIMB_BITS - bit);
+    f &= (Limb(1) << 53) - 1;
+    auto kk = static_cast<int64_t>(k);
+    double e = (static_cast<double>(t % kk) + std::log2(static_cast<double>(f))) / static_cast<double>(kk);
+    double whole = std::floor(e);
+    auto w = static_cast<int64_t>(std::exp2(e - whole) * 0x1p52);
+    BigInt_SetSmall(x, w);
+    BigInt_Shift(x, x, t / kk + static_cast<int64_t>(whole) - 52);
+    if (x->kind == IntZero) BigInt_SetSmall(x, 1);
+}
+
+}  // namespace
+
+void BigInt_Power(BigInt *dst, const BigInt *a, uint64_t n) {
+    if (a->kind == IntIndeterminate) return BigInt_SetIndeterminate(dst);
+    int64_t sign = a->sign < 0 && (n & 1) ? -1 : 1;
+    if (a->kind == IntInfinite) return n == 0 ? BigInt_SetIndeterminate(dst) : BigInt_SetInfinite(dst, sign);
+    if (n == 0) return BigInt_SetSmall(dst, 1);
+    if (IsZero(a)) return BigInt_SetZero(dst);
+    if (a->kind == IntUnit) return BigInt_SetSmall(dst, sign);
+
+    // |a| >= 2^high, so the power has more than n * high bits: past the
+    // limit that settles the overflow before any work is done.
+    auto high = static_cast<uint64_t>(Limbs_HighestBit(a->limbs, a->size));
+    uint64_t limitBits = static_cast<uint64_t>(kernel.numbers.limbLimit) * LIMB_BITS;
+    if (n > limitBits / high) return BigInt_SetInfinite(dst, sign);
+
+    if (IsPowerOfTwo(a)) {
+        WordRecord one(1);
+        BigInt_Shift(dst, &one.rec, static_cast<int64_t>(n * high));
+        dst->sign = sign;
+        return;
+    }
+
+    // The powering runs in dst with a work record, swapping the two after
+    // each product so that no product has an aliased operand.
+    BigInt base{}, work{};
+    BigInt_Abs(&base, a);
+    BigInt_Copy(dst, &base);
+    bool word = base.top == 0;
+    for (int bit = 62 - __builtin_clzll(n); bit >= 0 && dst->kind != IntInfinite; --bit) {
+        BigInt_Mul(&work, dst, dst);
+        std::swap(*dst, work);
+        if (!((n >> bit) & 1) || dst->kind == IntInfinite) continue;
+        if (word) {
+            MulWord(dst, base.limbs[0]);
+        } else {
+            BigInt_Mul(&work, dst, &base);
+            std::swap(*dst, work);
+        }
+    }
+    if (base.kind == IntInfinite) BigInt_SetInfinite(dst, sign);
+    BigInt_Release(&base);
+    BigInt_Release(&work);
+    dst->sign = sign;
+}
+
+Limb BigInt_RootWord(Limb a, uint64_t k) {
+    if (k == 1 || a < 2) return a;
+    if (k >= LIMB_BITS) return 1;
+    // x^k > a, without overflowing.
+    auto exceeds = [a, k](Limb x) {
+        Limb p = 1;
+        for (uint64_t i = 0; i < k; ++i)
+            if (__builtin_mul_overflow(p, x, &p) || p > a) return true;
+        return false;
+    };
+    // The machine root is within a step or two of the true one.
+    auto r = static_cast<Limb>(std::pow(static_cast<double>(a), 1.0 / static_cast<double>(k)));
+    if (r == 0) r = 1;
+    while (r > 1 && exceeds(r)) --r;
+    while (!exceeds(r + 1)) ++r;
+    return r;
+}
+
+void BigInt_Root(BigInt *root, BigInt *rem, const BigInt *a, uint64_t k) {
+    if (root == rem || k == 0 || a->kind == IntIndeterminate || (a->sign < 0 && k % 2 == 0)) {
+        BigInt_SetIndeterminate(root);
+        if (rem) BigInt_SetIndeterminate(rem);
+        return;
+    }
+    int64_t sign = a->sign;
+    if (a->kind == IntInfinite) {
+        if (rem) BigInt_SetIndeterminate(rem);
+        return BigInt_SetInfinite(root, sign);
+    }
+    if (IsZero(a) || k == 1) {
+        BigInt_Copy(root, a);
+        if (rem) BigInt_SetZero(rem);
+        return;
+    }
+
+    BigInt m{}, x{}, y{}, t{};
+    BigInt_Abs(&m, a);
+    if (m.kind == IntInfinite) {
+        // The copy could not be made.
+        BigInt_SetInfinite(root, sign);
+        if (rem) BigInt_SetIndeterminate(rem);
+        BigInt_Release(&m);
+        return;
+    }
+    auto high = static_cast<uint64_t>(Limbs_HighestBit(m.limbs, m.size));
+    if (m.top == 0) {
+        BigInt_SetSmall(&x, static_cast<int64_t>(BigInt_RootWord(m.limbs[0], k)));
+    } else if (k > high) {
+        // 1 <= |a| < 2^(high + 1) <= 2^k.
+        BigInt_SetSmall(&x, 1);
+    } else {
+        // From any start the first step lands at or above the root; from
+        // there every step descends until the root repeats itself.
+        RootEstimate(&y, &m, k);
+        RootStep(&x, &y, &m, k, &t);
+        for (;;) {
+            RootStep(&y, &x, &m, k, &t);
+            if (y.kind < 0 || BigInt_Compare(&y, &x, false) >= 0) break;
+            std::swap(x, y);
+        }
+    }
+    if (rem) {
+        BigInt_Power(&y, &x, k);
+        BigInt_Sub(rem, &m, &y);
+        if (sign < 0) BigInt_Negate(rem);
+    }
+    BigInt_Copy(root, &x);
+    if (sign < 0) BigInt_Negate(root);
+    BigInt_Release(&m);
+    BigInt_Release(&x);
+    BigInt_Release(&y);
+    BigInt_Release(&t);
+}
+
 int BigInt_Compare(const BigInt *a, const BigInt *b, bool isSigned) {
     if (a->kind == IntIndeterminate || b->kind == IntIndeterminate) return -2;
     bool ia = a->kind == IntInfinite, ib = b->kind == IntInfinite;

@@ -89,6 +89,26 @@ void BigInt_Shift(BigInt *dst, const BigInt *a, int64_t s);
 // infinite, the absolute value of the other (of b when both are).
 void BigInt_Gcd(BigInt *dst, const BigInt *a, const BigInt *b);
 
+// dst = a^n, by left-to-right binary powering (square, then multiply when
+// the exponent bit is set). a^0 is 1, also for a zero a (the caller decides
+// what 0^0 means); an infinite a gives an infinite result (indeterminate
+// for n = 0). When the result is certain to exceed the limb limit, dst
+// becomes IntInfinite with the result's sign at once, without powering; an
+// intermediate that still overflows ends the powering the same way. dst
+// may be a.
+void BigInt_Power(BigInt *dst, const BigInt *a, uint64_t n);
+
+// The integer k-th root of a, truncated toward zero, with root^k + rem = a
+// (rem has the sign of a, or is zero). k >= 1; a negative a needs an odd k.
+// k = 0, an even root of a negative a and an indeterminate a give
+// IntIndeterminate for both; an infinite a gives an infinite root and an
+// indeterminate remainder. rem may be null; root and rem must be different
+// records, either may be a.
+void BigInt_Root(BigInt *root, BigInt *rem, const BigInt *a, uint64_t k);
+
+// The integer k-th root of a word, rounded down (k >= 1).
+Limb BigInt_RootWord(Limb a, uint64_t k);
+
 // Compares values (isSigned) or magnitudes: -2 when either is
 // IntIndeterminate, else -1, 0 or +1. Infinities are larger than every
 // finite value of their sign and equal to each other.

@@ -316,3 +316,70 @@ Object *Integer_Gcd(Object *x, Object *y) {
     Object_Release(y);
     return Integer_Normalize(r);
 }
+
+Object *Integer_Power(Object *base, Object *exponent) {
+    Ref b(base), e(exponent);
+    if (Object_Subtype(exponent) == SUB_BIG) {
+        // Only 0, 1 and -1 have powers this high that fit the limb limit.
+        const BigInt *n = Big(exponent);
+        bool odd = n->limbs[0] & 1;
+        if (Object_Subtype(base) == SUB_SMALL && Magnitude(AsInteger(base)->small) <= 1)
+            return AsInteger(base)->small == -1 && !odd ? Integer_FromSmall(1) : b.release();
+        Object *r = Integer_FromBigInt();
+        BigInt_SetInfinite(Big(r), Object_Sign(base) < 0 && odd ? -1 : 1);
+        return Integer_Normalize(r);
+    }
+    auto n = static_cast<uint64_t>(AsInteger(exponent)->small);
+    if (n == 0) return Integer_FromSmall(1);
+    if (n == 1) return b.release();
+    if (Object_Subtype(base) == SUB_SMALL) {
+        int64_t v = AsInteger(base)->small;
+        uint64_t m = Magnitude(v);
+        if (m <= 1) return v == -1 && n % 2 == 0 ? Integer_FromSmall(1) : b.release();
+        // |v| < 2^bits, so |v|^n < 2^(n*bits) fits when n*bits <= 63, and so
+        // does every square taken on the way.
+        auto bits = static_cast<uint64_t>(64 - __builtin_clzll(m));
+        if (n * bits <= 63) {
+            int64_t r = 1, square = v;
+            for (uint64_t k = n;; k >>= 1) {
+                if (k & 1) r *= square;
+                if (k == 1) break;
+                square *= square;
+            }
+            return Integer_FromSmall(r);
+        }
+        WordView view(v);
+        Object *r = Integer_FromBigInt();
+        BigInt_Power(Big(r), view.get(), n);
+        return Integer_Normalize(r);
+    }
+    Object *r = Integer_FromBigInt();
+    BigInt_Power(Big(r), Big(base), n);
+    return Integer_Normalize(r);
+}
+
+Object *Integer_Root(Object *x, uint64_t k, Object **remainder) {
+    Ref owned(x);
+    Object *root = Integer_FromBigInt();
+    Object *rem = remainder ? Integer_FromBigInt() : nullptr;
+    if (Object_Subtype(x) == SUB_SMALL) {
+        WordView view(AsInteger(x)->small);
+        BigInt_Root(Big(root), rem ? Big(rem) : nullptr, view.get(), k);
+    } else {
+        BigInt_Root(Big(root), rem ? Big(rem) : nullptr, Big(x), k);
+    }
+    if (remainder) *remainder = Integer_Normalize(rem);
+    return Integer_Normalize(root);
+}
+
+Object *Integer_DivMod(Object *x, Object *y, Object **remainder) {
+    Ref a(x), b(y);
+    Object *q = Integer_FromBigInt();
+    Object *r = remainder ? Integer_FromBigInt() : nullptr;
+    WordView va(Object_Subtype(x) == SUB_SMALL ? AsInteger(x)->small : 0);
+    WordView vb(Object_Subtype(y) == SUB_SMALL ? AsInteger(y)->small : 0);
+    BigInt_DivMod(Big(q), Object_Subtype(x) == SUB_SMALL ? va.get() : Big(x),
+                  Object_Subtype(y) == SUB_SMALL ? vb.get() : Big(y), r ? Big(r) : nullptr);
+    if (remainder) *remainder = Integer_Normalize(r);
+    return Integer_Normalize(q);
+}

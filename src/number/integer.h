@@ -51,3 +51,21 @@ Object *Integer_Multiply(Object *x, Object *y);
 Object *Integer_Negate(Object *x);
 // The non-negative greatest common divisor; gcd(0, 0) = 0.
 Object *Integer_Gcd(Object *x, Object *y);
+
+// base^exponent for an Integer exponent >= 0 (base^0 is 1, also for a zero
+// base: what 0^0 means is the caller's decision). Both machine words and a
+// power that fits one: exponentiation by squaring on words; otherwise
+// BigInt_Power. A power that exceeds the limb limit, which an exponent
+// beyond a word always does for |base| >= 2, emits Integer::Overflow and
+// gives Overflow or -Overflow at once. Consumes both.
+Object *Integer_Power(Object *base, Object *exponent);
+
+// The integer k-th root of x (k >= 1), truncated toward zero; when
+// remainder is not null it receives x - root^k. An even root of a negative
+// x gives Indeterminate (for both). Consumes x.
+Object *Integer_Root(Object *x, uint64_t k, Object **remainder);
+
+// Truncating division: returns x / y rounded toward zero and, when
+// remainder is not null, stores x - quotient*y there (it has the sign of
+// x). A zero divisor gives Indeterminate for both. Consumes x and y.
+Object *Integer_DivMod(Object *x, Object *y, Object **remainder);

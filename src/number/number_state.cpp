@@ -1,6 +1,8 @@
 #include "number/number_state.h"
 
+#include "number/complex.h"
 #include "number/integer.h"
+#include "number/rational.h"
 #include "number/real.h"
 
 void NumberState_Init(NumberState &numbers) {
@@ -13,12 +15,29 @@ void NumberState_Init(NumberState &numbers) {
     for (BigInt &s : numbers.scratch) s = {};
     Pool_Init(&numbers.integers, "Integer", sizeof(Integer), nullptr);
     Pool_Init(&numbers.reals, "Real", sizeof(Real), nullptr);
+    Pool_Init(&numbers.bigFloats, "BigFloat", sizeof(BigFloat), BigFloat_DropOwned);
+    Pool_Init(&numbers.rationals, "Rational", sizeof(Rational), nullptr);
+    Pool_Init(&numbers.complexes, "Complex", sizeof(Complex), nullptr);
+    numbers.numeric = {1, 0.0};
+    numbers.caches = {};
+}
+
+void NumberState_ClearCaches(NumberState &numbers) {
+    BigFloat_Release(&numbers.caches.pi);
+    BigFloat_Release(&numbers.caches.e);
+    BigFloat_Release(&numbers.caches.euler);
+    BigFloat_Release(&numbers.caches.ln2);
 }
 
 void NumberState_Clear(NumberState &numbers) {
     Pool_Clear(&numbers.bigInts);
     Pool_Clear(&numbers.integers);
+    Pool_Clear(&numbers.rationals);
     Pool_Clear(&numbers.reals);
+    Pool_Clear(&numbers.bigFloats);
+    Pool_Clear(&numbers.complexes);
+    NumberState_ClearCaches(numbers);
+    numbers.numeric = {1, 0.0};
 }
 
 void NumberState_Destroy(NumberState &numbers) {
@@ -28,4 +47,8 @@ void NumberState_Destroy(NumberState &numbers) {
     for (BigInt &s : numbers.scratch) BigInt_Release(&s);
     Pool_Destroy(&numbers.integers);
     Pool_Destroy(&numbers.reals);
+    Pool_Destroy(&numbers.bigFloats);
+    Pool_Destroy(&numbers.rationals);
+    Pool_Destroy(&numbers.complexes);
+    NumberState_ClearCaches(numbers);
 }

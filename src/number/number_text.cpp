@@ -1,13 +1,17 @@
 #include "number/number_text.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "kernel/state.h"
+#include "number/bigfloat.h"
 #include "number/bigint.h"
 #include "number/integer.h"
+#include "number/real.h"
 
 namespace {
 
@@ -67,9 +71,8 @@ struct Radix {
     ~Radix() {
         for (BigInt *p : powers) BigInt_Free(p);
     }
-    // The power to split x at: the largest chunk^(2^i) with at most half of
-    // x's limbs.
-    size_t SplitFor(const BigInt *x) {
+    // Makes sure chunk^(2^level) is in powers.
+    void Build(size_t level) {
         if (powers.empty()) {
             BigInt *p = BigInt_New();
             BigInt_SetSmall(p, 1);
@@ -78,12 +81,18 @@ struct Radix {
             powers.push_back(p);
             powerDigits.push_back(chunkDigits);
         }
-        while (2 * (powers.back()->top + 1) <= x->top + 1) {
+        while (powers.size() <= level) {
             BigInt *p = BigInt_New();
             BigInt_Mul(p, powers.back(), powers.back());
             powers.push_back(p);
             powerDigits.push_back(2 * powerDigits.back());
         }
+    }
+    // The power to split x at: the largest chunk^(2^i) with at most half of
+    // x's limbs.
+    size_t SplitFor(const BigInt *x) {
+        Build(0);
+        while (2 * (powers.back()->top + 1) <= x->top + 1) Build(powers.size());
         size_t i = powers.size() - 1;
         while (i > 0 && 2 * (powers[i]->top + 1) > x->top + 1) --i;
         return i;
@@ -146,49 +155,103 @@ std::u16string BigInt_ToText(const BigInt *b, int base) {
     return text;
 }
 
-// Digits are gathered in one machine word while the running power of the
-// base stays below 2^63 / base, then folded into the limb array with one
-// multiply-and-add pass.
+namespace {
+
+// The value of a digit character (0-9, a-z, A-Z), or 99 for any other.
+int DigitValue(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'z') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'Z') return c - u'A' + 10;
+    return 99;
+}
+
+// Sets dst to sign * the magnitude in limbs (at least one limb). When the
+// array cannot be allocated dst becomes infinite with that sign, as any
+// record that outgrows memory does.
+void SetLimbs(BigInt *dst, const std::vector<Limb> &limbs, int64_t sign) {
+    Limb *array = static_cast<Limb *>(std::malloc(limbs.size() * sizeof(Limb)));
+    if (!array) {
+        BigInt_SetInfinite(dst, sign);
+        return;
+    }
+    std::free(dst->limbs);
+    dst->limbs = array;
+    std::copy(limbs.begin(), limbs.end(), array);
+    dst->top = int64_t(limbs.size()) - 1;
+    dst->size = int64_t(limbs.size() * sizeof(Limb));
+    dst->sign = sign;
+    BigInt_Normalize(dst);
+}
+
+// dst = the words w[0..n) (n >= 1) read as the digits of a number in base
+// r.chunk, most significant first. Short runs are folded in one
+// multiply-and-add pass per word; longer ones are split in two, the high
+// part being scaled by chunk^(2^level), so the time follows that of the
+// multiplication rather than the square of the length.
+void WordsToBigInt(Radix &r, BigInt *dst, const Limb *w, size_t n) {
+    if (n <= size_t(kSplitLimbs)) {
+        std::vector<Limb> limbs{0};
+        for (size_t i = 0; i < n; ++i) {
+            int64_t len = int64_t(limbs.size()) * LIMB_BYTES;
+            Limb carry = Limbs_MulLimb(limbs.data(), limbs.data(), len, r.chunk);
+            carry += Limbs_AddLimb(limbs.data(), limbs.data(), len, w[i]);
+            if (carry) limbs.push_back(carry);
+        }
+        SetLimbs(dst, limbs, 1);
+        return;
+    }
+    size_t level = 0;
+    while ((size_t(2) << level) < n) ++level;
+    size_t low = size_t(1) << level;
+    r.Build(level);
+    BigInt *lowPart = BigInt_New();
+    WordsToBigInt(r, dst, w, n - low);
+    WordsToBigInt(r, lowPart, w + (n - low), low);
+    BigInt_Mul(dst, dst, r.powers[level]);
+    BigInt_Add(dst, dst, lowPart);
+    BigInt_Free(lowPart);
+}
+
+// dst = the digits (values below base, most significant first) as a
+// non-negative integer; zero when there are none.
+void DigitsToBigInt(BigInt *dst, const std::vector<uint8_t> &digits, int base) {
+    Radix r(base);
+    std::vector<Limb> words;
+    size_t n = digits.size(), head = n % size_t(r.chunkDigits);
+    size_t i = 0;
+    if (head || n == 0) {
+        Limb word = 0;
+        for (; i < head; ++i) word = word * unsigned(base) + digits[i];
+        words.push_back(word);
+    }
+    while (i < n) {
+        Limb word = 0;
+        for (int k = 0; k < r.chunkDigits; ++k) word = word * unsigned(base) + digits[i++];
+        words.push_back(word);
+    }
+    WordsToBigInt(r, dst, words.data(), words.size());
+}
+
+}  // namespace
+
+// The digits are collected first and converted in one pass, so long
+// literals cost a few multiplications rather than one pass per digit.
 Object *Integer_FromText(std::u16string_view text, int base) {
     if (base < 2 || base > 36) return Builtin(SYM_Indeterminate);
-    bool negative = false, seen = false;
-    std::vector<Limb> limbs{0};
-    uint64_t word = 0, power = 1;
-    auto fold = [&] {
-        Limb carry = Limbs_MulLimb(limbs.data(), limbs.data(), int64_t(limbs.size() * 8), power);
-        carry += Limbs_AddLimb(limbs.data(), limbs.data(), int64_t(limbs.size() * 8), word);
-        if (carry) limbs.push_back(carry);
-        word = 0;
-        power = 1;
-    };
-    const uint64_t limit = (uint64_t(1) << 63) / unsigned(base);
+    bool negative = false;
+    std::vector<uint8_t> digits;
     for (char16_t c : text) {
-        int d = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'a' && c <= u'z' ? c - u'a' + 10 : c >= u'A' && c <= u'Z' ? c - u'A' + 10 : 99;
+        int d = DigitValue(c);
         if (d >= base) {
-            if (seen) break;
+            if (!digits.empty()) break;
             if (c == u'-') negative = true;
             continue;
         }
-        seen = true;
-        word = word * unsigned(base) + unsigned(d);
-        power *= unsigned(base);
-        if (power >= limit) fold();
+        digits.push_back(uint8_t(d));
     }
-    fold();
     BigInt *b = BigInt_New();
-    std::free(b->limbs);
-    b->limbs = static_cast<Limb *>(std::malloc(limbs.size() * sizeof(Limb)));
-    if (!b->limbs) {
-        BigInt_SetInfinite(b, negative ? -1 : 1);
-        Object *overflow = Integer_FromBigInt(b);
-        BigInt_Free(b);
-        return overflow;
-    }
-    std::copy(limbs.begin(), limbs.end(), b->limbs);
-    b->top = int64_t(limbs.size()) - 1;
-    b->size = int64_t(limbs.size() * sizeof(Limb));
-    b->sign = negative ? -1 : 1;
-    BigInt_Normalize(b);
+    DigitsToBigInt(b, digits, base);
+    if (negative) BigInt_Negate(b);
     Object *n = Integer_FromBigInt(b);
     BigInt_Free(b);
     return n;
@@ -211,4 +274,385 @@ std::u16string MachineReal_ToText(double x, int64_t digits, std::u16string_view 
     text += mark;
     text += Integer_ToText(e, 10);
     return text;
+}
+
+namespace {
+
+// v / base^p in doubles. When base^p is not a normal double the division is
+// done in two halves, so that the scaling of a subnormal or a huge value
+// neither underflows nor overflows.
+double DivideByPower(double v, int base, int64_t p) {
+    double q = std::pow(double(base), double(p));
+    if (std::isnormal(q)) return v / q;
+    int64_t half = p / 2;
+    return v / std::pow(double(base), double(half)) / std::pow(double(base), double(p - half));
+}
+
+}  // namespace
+
+// The digits are produced in doubles, as the value yields them; a rounding
+// carry runs into one spare position in front, which then becomes the
+// first digit and pushes the exponent up by one.
+std::u16string MachineReal_ToBaseText(double x, int64_t count, int base, std::u16string_view mark) {
+    if (base < 2 || base > 36) return u"";
+    if (x == 0.0) return u"0.0";
+    if (!std::isfinite(x)) return MachineReal_ToText(x, 6, mark);
+    double v = std::fabs(x);
+    int64_t p = int64_t(std::floor(std::log(v) / std::log(double(base))));
+    if (p < -3 || p > 0) {
+        v = DivideByPower(v, base, p);
+        if (v >= base) {
+            ++p;
+            v /= base;
+        } else if (v < 1) {
+            --p;
+            v *= base;
+        }
+    } else {
+        count -= p;
+        p = 0;
+    }
+    if (count < 1) count = 1;
+    // digits[0] is the spare position for a carry out of the first digit.
+    std::vector<int> digits(size_t(count) + 1, 0);
+    for (int64_t i = 1; i <= count; ++i) {
+        int d = std::clamp(int(v), 0, base - 1);
+        digits[size_t(i)] = d;
+        v = base * (v - d);
+    }
+    if (2 * v >= base) {
+        for (int64_t i = count; i >= 0; --i) {
+            if (++digits[size_t(i)] < base) break;
+            digits[size_t(i)] = 0;
+        }
+    }
+    int64_t first = 1, end = count;
+    if (digits[0]) {
+        ++p;
+        first = 0;
+        end = count - 1;
+    }
+    std::u16string text = x < 0 ? u"-" : u"";
+    text += kDigits[digits[size_t(first)]];
+    int64_t i = first + 1;
+    while (p > 0 && p <= end - i) {
+        text += kDigits[digits[size_t(i++)]];
+        --p;
+    }
+    text += u'.';
+    while (i <= end) text += kDigits[digits[size_t(i++)]];
+    if (p != 0) {
+        text += mark;
+        text += Integer_ToText(p, base);
+    }
+    return text;
+}
+
+namespace {
+
+// A pool BigInt record owned by a local.
+class LocalBigInt {
+public:
+    LocalBigInt() : b_(BigInt_New()) {}
+    LocalBigInt(const LocalBigInt &) = delete;
+    LocalBigInt &operator=(const LocalBigInt &) = delete;
+    ~LocalBigInt() { BigInt_Free(b_); }
+    BigInt *get() const { return b_; }
+    BigInt *operator->() const { return b_; }
+
+private:
+    BigInt *b_;
+};
+
+// A BigFloat record on the stack that frees its limbs on scope exit.
+struct LocalBigFloat {
+    BigFloat b{};
+    LocalBigFloat() = default;
+    LocalBigFloat(const LocalBigFloat &) = delete;
+    LocalBigFloat &operator=(const LocalBigFloat &) = delete;
+    ~LocalBigFloat() { BigFloat_Release(&b); }
+};
+
+int64_t BitLength(const BigInt *x) {
+    return x->kind == IntZero ? 0 : Limbs_HighestBit(x->limbs, x->size) + 1;
+}
+
+int64_t BitLength(uint64_t n) { return 64 - std::countl_zero(n); }
+
+// Sets q and shift so that q * 2^shift is base^n. With bits < 0 the power is
+// exact (shift 0). Otherwise every intermediate product is cut to its top
+// `bits` bits, so that q * 2^shift lies below base^n by a relative error of
+// at most 2 * (bit length of n) * 2^(1 - bits); powers that fit in `bits`
+// bits stay exact.
+void PowerOfBase(BigInt *q, int64_t *shift, int base, uint64_t n, int64_t bits) {
+    BigInt_SetSmall(q, 1);
+    *shift = 0;
+    LocalBigInt b;
+    BigInt_SetSmall(b.get(), base);
+    for (int64_t i = BitLength(n) - 1; i >= 0; --i) {
+        BigInt_Mul(q, q, q);
+        *shift *= 2;
+        if ((n >> i) & 1) BigInt_Mul(q, q, b.get());
+        int64_t excess = bits < 0 ? 0 : BitLength(q) - bits;
+        if (excess > 0) {
+            BigInt_Shift(q, q, -excess);
+            *shift += excess;
+        }
+    }
+}
+
+// dst = m * 2^s with the shift either way (a right shift truncates).
+void ShiftBy(BigInt *dst, const BigInt *m, int64_t s) {
+    if (s != 0)
+        BigInt_Shift(dst, m, s);
+    else if (dst != m)
+        BigInt_Copy(dst, m);
+}
+
+// dst = floor(m * 2^k * base^c) for a non-negative integer m. With bits < 0
+// the result is exact; otherwise base^|c| is taken to `bits` bits
+// (PowerOfBase), which keeps the work proportional to the digits wanted
+// when |c| is far larger than they are.
+void ExpandDigits(BigInt *dst, const BigInt *m, int64_t k, int base, int64_t c, int64_t bits) {
+    LocalBigInt power;
+    int64_t s;
+    PowerOfBase(power.get(), &s, base, c >= 0 ? uint64_t(c) : uint64_t(0) - uint64_t(c), bits);
+    if (c >= 0) {
+        BigInt_Mul(dst, m, power.get());
+        ShiftBy(dst, dst, k + s);
+        return;
+    }
+    // m * 2^k / (power * 2^s): the shift goes to whichever side keeps it
+    // non-negative.
+    LocalBigInt scaled;
+    if (k - s >= 0) {
+        ShiftBy(scaled.get(), m, k - s);
+        BigInt_DivMod(dst, scaled.get(), power.get(), nullptr);
+    } else {
+        ShiftBy(scaled.get(), power.get(), s - k);
+        BigInt_DivMod(dst, m, scaled.get(), nullptr);
+    }
+}
+
+// A double bit count turned into a digit count, kept inside the range where
+// the integer arithmetic on it cannot overflow.
+int64_t ClampedCeil(double x) {
+    constexpr double kLimit = 4.0e18;
+    return int64_t(std::ceil(std::clamp(x, -kLimit, kLimit)));
+}
+
+// The number of fraction digits that show an exact value m * 2^(-fractionBits)
+// in full: a base with a factor 2^t ends its expansion after
+// ceil(fractionBits / t) digits; an odd base never does, and gets one digit
+// per bit.
+int64_t ExactFractionDigits(int64_t fractionBits, int base) {
+    int twos = std::countr_zero(unsigned(base));
+    return twos ? (fractionBits + twos - 1) / twos : fractionBits;
+}
+
+}  // namespace
+
+// The value |b| = m * 2^(64 * exponent) is expanded as the integer
+// T = floor(|b| * base^c), whose last digit is the first one beyond the
+// accuracy (c = ceil(accuracy / log2(base)) fraction digits) and decides the
+// rounding. Values whose limb exponent is far from their limb count (at
+// least 17 limbs above, or 16 limbs below them) take base^|c| to the
+// precision plus 64 bits instead of exactly, so a tiny or huge value costs
+// no more than its significant digits. The layout is chosen on the rounded
+// digits, so a carry that adds a digit in front moves the point as the
+// value requires.
+std::u16string BigFloat_ToText(const BigFloat *b, int base, std::u16string_view mark) {
+    switch (b->kind) {
+    case FloatIndeterminate: return u"Error";
+    case FloatOverflow: return b->sign < 0 ? u"-Overflow" : u"Overflow";
+    case FloatUnderflow: return b->sign < 0 ? u"-Underflow" : u"Underflow";
+    default: break;
+    }
+    bool exact = std::isinf(b->accuracy);
+    if (b->kind == FloatZero && exact) return u"0";
+    if (base < 2 || base > 36) return u"";
+    const double bitsPerDigit = std::log2(double(base));
+    std::u16string text;
+    if (b->kind == FloatZero) {
+        text = u"0.";
+        text += mark;
+        text += Integer_ToText(std::llround(1 - b->accuracy / bitsPerDigit), base);
+        return text;
+    }
+    if (b->sign < 0) text += u'-';
+    LocalBigInt m;
+    SetLimbs(m.get(), std::vector<Limb>(b->limbs, b->limbs + b->top + 1), 1);
+    const int64_t k = b->exponent * LIMB_BITS;
+    LocalBigInt t;
+    int64_t c;
+    if (exact) {
+        int64_t low = 0;
+        while (b->limbs[low] == 0) ++low;
+        int64_t fractionBits = -k - low * LIMB_BITS - std::countr_zero(b->limbs[low]);
+        if (fractionBits <= 0) {
+            ShiftBy(t.get(), m.get(), k);
+            return text + BigInt_ToText(t.get(), base);
+        }
+        // An exact value with a fraction shows the digits that express it
+        // (all of them where the expansion ends), one more deciding rounding.
+        c = ExactFractionDigits(fractionBits, base) + 1;
+    } else {
+        c = ClampedCeil(b->accuracy / bitsPerDigit);
+    }
+    bool far = !exact && (b->exponent >= 17 || b->exponent < -16 - b->top);
+    int64_t bits = far ? ClampedCeil(std::max(BigFloat_Precision(b), 0.0)) + 64 + 2 * BitLength(uint64_t(std::llabs(c))) : -1;
+    ExpandDigits(t.get(), m.get(), k, base, c, bits);
+
+    LocalBigInt baseInt, roundDigit;
+    BigInt_SetSmall(baseInt.get(), base);
+    BigInt_DivMod(t.get(), t.get(), baseInt.get(), roundDigit.get());
+    if (2 * BigInt_ToSmall(roundDigit.get()) >= base) {
+        LocalBigInt one;
+        BigInt_SetSmall(one.get(), 1);
+        BigInt_Add(t.get(), t.get(), one.get());
+    }
+    // The significant digits run from the first non-zero one down to the
+    // digit of weight base^-(c - 1).
+    if (t->kind != IntZero) {
+        std::u16string digits = BigInt_ToText(t.get(), base);
+        int64_t length = int64_t(digits.size());
+        int64_t e = length - c;  // the power of the base of the first digit
+        bool fixed = e >= 0 ? c >= 1 && e < 5 : -e - 1 < 3;
+        if (fixed && e >= 0) {
+            text.append(digits, 0, size_t(e + 1));
+            text += u'.';
+            text.append(digits, size_t(e + 1));
+        } else if (fixed) {
+            text += u"0.";
+            text.append(size_t(-e - 1), u'0');
+            text += digits;
+        } else {
+            text += digits[0];
+            text += u'.';
+            text.append(digits, 1);
+            text += mark;
+            text += Integer_ToText(e, base);
+        }
+        return text;
+    }
+    // No significant digit is non-zero: a value below 1 whose first digit
+    // lies within two zeros of the point shows the zeros up to the last
+    // significant place; any other shows its first digit, which is not
+    // significant, with its exponent.
+    int64_t c2 = 1 - int64_t(std::floor(b->magnitude / bitsPerDigit));
+    ExpandDigits(t.get(), m.get(), k, base, c2, 128);
+    while (t->kind == IntZero) ExpandDigits(t.get(), m.get(), k, base, ++c2, 128);
+    std::u16string lead = BigInt_ToText(t.get(), base);
+    int64_t e = int64_t(lead.size()) - 1 - c2;
+    if (e < 0 && -e - 1 < 3 && c > 1) {
+        text += u"0.";
+        text.append(size_t(c - 1), u'0');
+        return text;
+    }
+    text += lead[0];
+    text += u'.';
+    text += mark;
+    text += Integer_ToText(e, base);
+    return text;
+}
+
+namespace {
+
+// Exponents of the reader from this value on saturate at once.
+constexpr int64_t kExponentLimit = (int64_t(1) << 56) - 1;
+// An exact mantissa is scaled by an exact power of the base up to this many
+// bits; beyond, the power is taken to the mantissa's length plus 64 bits
+// (the quotient rule of BigFloat_Div), so that a literal such as 1e999999999
+// cannot claim gigabytes.
+constexpr double kExactPowerBits = double(int64_t(1) << 24);
+
+}  // namespace
+
+// The mantissa's digits are collected and converted in one pass; the point
+// gives it an accuracy of log2(base) bits, and the exponent minus the
+// number of fraction digits scales it by a power of the base taken to the
+// working precision plus 32 bits. A zero mantissa needs no power: scaling
+// only moves its accuracy.
+Object *Real_FromText(std::u16string_view text, int base, std::u16string_view mark, double precision) {
+    if (base < 2 || base > 36) return Builtin(SYM_Indeterminate);
+    std::vector<uint8_t> digits;
+    int64_t fractionDigits = 0, exponent = 0;
+    bool negative = false, signSeen = false, point = false;
+    bool inExponent = false, exponentNegative = false, exponentSignAllowed = false;
+    for (size_t i = 0; i < text.size();) {
+        char16_t ch = text[i];
+        int d = DigitValue(ch);
+        if (inExponent) {
+            if (exponentSignAllowed && (ch == u'+' || ch == u'-')) {
+                exponentNegative = ch == u'-';
+                exponentSignAllowed = false;
+                ++i;
+                continue;
+            }
+            if (d >= base) break;
+            exponentSignAllowed = false;
+            exponent = exponent * base + d;
+            if (exponent >= kExponentLimit)
+                return Real_NewSaturated(exponentNegative ? SUB_UNDERFLOW : SUB_OVERFLOW, negative ? -1 : 1);
+            ++i;
+            continue;
+        }
+        // The mark counts only after a digit, so that characters skipped
+        // before the number cannot start an exponent.
+        if (!digits.empty() && !mark.empty() && text.substr(i, mark.size()) == mark) {
+            inExponent = exponentSignAllowed = true;
+            i += mark.size();
+            continue;
+        }
+        if (d < base) {
+            digits.push_back(uint8_t(d));
+            if (point) ++fractionDigits;
+        } else if (ch == u'.') {
+            if (point) break;
+            point = true;
+        } else if (!digits.empty()) {
+            break;
+        } else if (ch == u'+' || ch == u'-') {
+            if (signSeen) break;
+            signSeen = true;
+            negative = ch == u'-';
+        }
+        ++i;
+    }
+    const double bitsPerDigit = std::log2(double(base));
+    const int64_t scale = (exponentNegative ? -exponent : exponent) - fractionDigits;
+    LocalBigInt mantissa;
+    DigitsToBigInt(mantissa.get(), digits, base);
+    LocalBigFloat value;
+    if (mantissa->kind == IntZero) {
+        BigFloat_SetZero(&value.b, point ? bitsPerDigit - double(scale) * bitsPerDigit : INFINITY);
+        return Real_FromBigFloat(&value.b);
+    }
+    int64_t mantissaBits = BitLength(mantissa.get());
+    if (negative) BigInt_Negate(mantissa.get());
+    BigFloat_FromBigInt(&value.b, mantissa.get());
+    if (point) BigFloat_SetAccuracy(&value.b, bitsPerDigit);
+    if (precision != -1) BigFloat_SetPrecision(&value.b, precision, 10);
+    if (scale != 0) {
+        uint64_t n = scale > 0 ? uint64_t(scale) : uint64_t(0) - uint64_t(scale);
+        bool exactPower = std::isinf(value.b.accuracy) && double(n) * bitsPerDigit <= kExactPowerBits;
+        double working = std::isinf(value.b.accuracy) ? double(std::max<int64_t>(mantissaBits, 64) + 64)
+                                                      : std::max(BigFloat_Precision(&value.b), 0.0);
+        LocalBigInt q;
+        int64_t shift;
+        PowerOfBase(q.get(), &shift, base, n, exactPower ? -1 : ClampedCeil(working) + 48 + 2 * BitLength(n));
+        LocalBigFloat power;
+        BigFloat_FromBigInt(&power.b, q.get());
+        BigFloat_Scale(&power.b, shift);
+        if (!exactPower) BigFloat_SetPrecision(&power.b, working + 32, 2);
+        if (scale > 0)
+            BigFloat_Mul(&value.b, &value.b, &power.b);
+        else
+            BigFloat_Div(&value.b, &value.b, &power.b);
+    }
+    return Real_Normalize(Real_FromBigFloat(&value.b));
+}
+
+Object *Real_FromDecimalText(std::u16string_view text, double precision) {
+    return Real_FromText(text, 10, u"e", precision);
 }

@@ -2,12 +2,16 @@
 
 #include <cmath>
 
+#include "eval/arith.h"
 #include "eval/compare.h"
 #include "eval/definition.h"
+#include "eval/numeric.h"
 #include "eval/pattern.h"
 #include "kernel/print.h"
 #include "kernel/state.h"
+#include "number/complex.h"
 #include "number/integer.h"
+#include "number/rational.h"
 #include "number/real.h"
 #include "object/attributes.h"
 #include "object/expression.h"
@@ -319,11 +323,15 @@ struct NativeEntry {
 };
 
 const NativeEntry kNatives[] = {
+    {SYM_Accuracy, {u"Accuracy(\?)"}, Builtin_Accuracy},
     {SYM_Attributes, {u"Attributes(\?Symbol)"}, Builtin_Attributes},
+    {SYM_Calculate, {u"Calculate(\?)", u"Calculate(\?, \?)"}, Builtin_Calculate},
     {SYM_Clear, {u"Clear(\?)"}, Builtin_Clear},
     {SYM_ClearAttributes, {u"ClearAttributes(\?Symbol, \?Symbol | {\?\?\?Symbol})"}, Builtin_ClearAttributes},
     {SYM_Define, {u"Define(\?, \?)"}, Builtin_Define},
     {SYM_DefineDelayed, {u"DefineDelayed(\?, \?)"}, Builtin_DefineDelayed},
+    {SYM_DirectedInfinity, {u"DirectedInfinity(\?)"}, Builtin_DirectedInfinity},
+    {SYM_Divide, {u"Divide(\?, \?)"}, Builtin_Divide},
     {SYM_Equal, {u"Equal(\?\?\?)"}, Builtin_Equal},
     {SYM_Greater, {u"Greater(\?\?\?)"}, Builtin_Greater},
     {SYM_GreaterEqual, {u"GreaterEqual(\?\?\?)"}, Builtin_GreaterEqual},
@@ -331,13 +339,19 @@ const NativeEntry kNatives[] = {
     {SYM_Less, {u"Less(\?\?\?)"}, Builtin_Less},
     {SYM_LessEqual, {u"LessEqual(\?\?\?)"}, Builtin_LessEqual},
     {SYM_Matching, {u"Matching(\?, \?)"}, Builtin_Matching},
+    {SYM_Minus, {u"Minus(\?)"}, Builtin_Minus},
     {SYM_Order, {u"Order(\?, \?)"}, Builtin_Order},
+    {SYM_Precision, {u"Precision(\?)"}, Builtin_Precision},
     {SYM_Output, {u"Output(\?\?\?)"}, Builtin_Output},
+    {SYM_Plus, {u"Plus(\?\?\?)"}, Builtin_Plus},
+    {SYM_Power, {u"Power(\?, \?)"}, Builtin_Power},
     {SYM_Print, {u"Print(\?\?)"}, Builtin_Print},
     {SYM_Same, {u"Same(\?, \?\?)"}, Builtin_Same},
     {SYM_SetAttributes, {u"SetAttributes(\?Symbol, \?Symbol | {\?\?\?Symbol})"}, Builtin_SetAttributes},
     {SYM_SubDefine, {u"SubDefine(\?, \?)"}, Builtin_SubDefine},
     {SYM_SubDefineDelayed, {u"SubDefineDelayed(\?, \?)"}, Builtin_SubDefineDelayed},
+    {SYM_Subtract, {u"Subtract(\?, \?)"}, Builtin_Subtract},
+    {SYM_Times, {u"Times(\?\?\?)"}, Builtin_Times},
     {SYM_Unequal, {u"Unequal(\?\?\?)"}, Builtin_Unequal},
     {SYM_Unsame, {u"Unsame(\?, \?\?)"}, Builtin_Unsame},
 };
@@ -402,12 +416,19 @@ void BuildConstants() {
     KernelConstants &c = kernel.constants;
     const int64_t integers[] = {-1, 0, 1, 2, 3, 4, 5, 6, 10};
     for (size_t i = 0; i < std::size(integers); ++i) c.integers[i] = Integer_FromSmall(integers[i]);
+    const int64_t rationals[][2] = {{-1, 2}, {1, 2}, {1, 3}, {1, 4}, {1, 6}};
+    for (size_t i = 0; i < std::size(rationals); ++i)
+        c.rationals[i] = Rational_Make(Integer_FromSmall(rationals[i][0]), Integer_FromSmall(rationals[i][1]));
     const double reals[] = {0.0, -1.0, 1.0, M_PI, M_PI / 2, -M_PI / 2};
     for (size_t i = 0; i < std::size(reals); ++i) c.reals[i] = Real_FromDouble(reals[i]);
     c.overflow = Real_NewSaturated(SUB_OVERFLOW, 1);
     c.underflow = Real_NewSaturated(SUB_UNDERFLOW, 1);
     c.negativeOverflow = Real_NewSaturated(SUB_OVERFLOW, -1);
     c.negativeUnderflow = Real_NewSaturated(SUB_UNDERFLOW, -1);
+    c.imaginaryUnit = Complex_Make(Integer_FromSmall(0), Integer_FromSmall(1));
+    c.complexOverflow = Complex_NewSaturated(SUB_OVERFLOW);
+    c.complexUnderflow = Complex_NewSaturated(SUB_UNDERFLOW);
+    c.complexOne = Complex_Make(Real_FromDouble(1.0), Real_FromDouble(0.0));
     c.emptyText = String_New(nullptr, 0, SUB_UTF8);
     c.emptySequence = Expression_NewEvaluated(Object_AddRef(Intern(SYM_Sequence)));
     c.emptyList = Expression_NewEvaluated(Object_AddRef(Intern(SYM_List)));
@@ -415,17 +436,30 @@ void BuildConstants() {
     c.infinity = Expression_NewEvaluated(Object_AddRef(directed), Integer_FromSmall(1));
     c.negativeInfinity = Expression_NewEvaluated(Object_AddRef(directed), Integer_FromSmall(-1));
     c.complexInfinity = Expression_NewEvaluated(Object_AddRef(directed));
+    Object *power = Intern(SYM_Power), *times = Intern(SYM_Times), *pi = Intern(SYM_Pi);
+    Object *half = c.rationals[RAT_HALF], *minusHalf = c.rationals[RAT_MINUS_HALF];
+    c.sqrt3 = Expression_NewEvaluated(Object_AddRef(power), Integer_FromSmall(3), Object_AddRef(half));
+    c.halfSqrt3 = Expression_NewEvaluated(Object_AddRef(times), Object_AddRef(half), Object_AddRef(c.sqrt3));
+    c.inverseSqrt3 = Expression_NewEvaluated(Object_AddRef(power), Integer_FromSmall(3), Object_AddRef(minusHalf));
+    c.inverseSqrt2 = Expression_NewEvaluated(Object_AddRef(power), Integer_FromSmall(2), Object_AddRef(minusHalf));
+    c.piMultiples[0] = Expression_NewEvaluated(Object_AddRef(times), Integer_FromSmall(2), Object_AddRef(pi));
+    const ConstantRational fractions[] = {RAT_HALF, RAT_THIRD, RAT_QUARTER, RAT_SIXTH};
+    for (size_t i = 0; i < std::size(fractions); ++i)
+        c.piMultiples[i + 1] =
+            Expression_NewEvaluated(Object_AddRef(times), Object_AddRef(c.rationals[fractions[i]]), Object_AddRef(pi));
 }
 
-// The value of a value symbol, or null while its class does not exist.
+// The value of a value symbol.
 Object *ValueOf(BuiltinSymbol id) {
     KernelConstants &c = kernel.constants;
     switch (id) {
+    case SYM_I: return c.imaginaryUnit;
     case SYM_Infinity: return c.infinity;
     case SYM_ComplexInfinity: return c.complexInfinity;
     case SYM_Overflow: return c.overflow;
     case SYM_Underflow: return c.underflow;
-    default: return nullptr;
+    case SYM_ComplexOverflow: return c.complexOverflow;
+    default: return c.complexUnderflow;
     }
 }
 
@@ -437,9 +471,7 @@ void Registry_Run() {
     RegisterMessages(0, kEarlyMessages);
     BuildConstants();
     for (BuiltinSymbol id : kValueSymbols) {
-        Object *value = ValueOf(id);
-        if (value) Symbol_Define(Object_AddRef(Intern(id)), kValueAttributes | DEF_VALUE, Object_AddRef(value), nullptr);
-        else RegisterPlain(id, kValueAttributes);
+        Symbol_Define(Object_AddRef(Intern(id)), kValueAttributes | DEF_VALUE, Object_AddRef(ValueOf(id)), nullptr);
     }
     for (const PlainEntry &row : kFunctions) RegisterFunction(row.symbol, row.attributes);
     RegisterMessages(kEarlyMessages, std::size(kMessages));

@@ -1,5 +1,6 @@
 #include "syntax/parser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -69,10 +70,26 @@ void Reduce_Integer(TokenList &tokens, const std::u16string &) {
     SetValue(t, v);
 }
 
+// A real literal with 18 or more characters before its exponent carries
+// more digits than a double holds and is read at its own precision. A
+// shorter one becomes a machine real unless the double cannot hold it
+// (infinite, subnormal, or zero for non-zero digits); it is then read at
+// machine precision as an arbitrary-precision real.
 void Reduce_Real(TokenList &tokens, const std::u16string &) {
     Token *t = tokens.cursor;
-    std::string ascii(t->text.begin(), t->text.end());
-    SetValue(t, Real_FromDouble(std::strtod(ascii.c_str(), nullptr)));
+    const std::u16string &text = t->text;
+    size_t mantissaEnd = std::min(text.find(u'e'), text.size());
+    if (mantissaEnd >= 18) {
+        SetValue(t, Real_FromDecimalText(text, -1));
+        return;
+    }
+    std::string ascii(text.begin(), text.end());
+    double d = std::strtod(ascii.c_str(), nullptr);
+    bool nonZeroDigits = text.find_first_of(u"123456789") < mantissaEnd;
+    if (std::isinf(d) || std::fpclassify(d) == FP_SUBNORMAL || (d == 0.0 && nonZeroDigits))
+        SetValue(t, Real_FromDecimalText(text, kMachinePrecision));
+    else
+        SetValue(t, Real_FromDouble(d));
 }
 
 void Reduce_Slot(TokenList &tokens, const std::u16string &) {

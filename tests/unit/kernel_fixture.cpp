@@ -35,6 +35,8 @@ std::u16string StandardText(Object *o) {
 std::string Narrow(std::u16string_view text) { return Utf16_ToUtf8(text); }
 
 std::vector<int64_t> PoolCounts() {
-    return {kernel.numbers.integers.count, kernel.strings.count,     kernel.expressions.count,
-            kernel.symbols.count,          kernel.symbolRecords.count, kernel.attributeTable.count};
+    const NumberState &n = kernel.numbers;
+    return {n.integers.count,  n.bigInts.count,        n.reals.count,       n.bigFloats.count,
+            n.rationals.count, n.complexes.count,      kernel.strings.count, kernel.expressions.count,
+            kernel.symbols.count, kernel.symbolRecords.count, kernel.attributeTable.count};
 }

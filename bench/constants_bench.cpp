@@ -1,0 +1,105 @@
+// Times the constants and the exp/log kernels against MPFR at the same
+// precision and prints one table: our time, MPFR's time and the ratio for
+// each case. Every constant is computed afresh each time: our caches are
+// cleared and so are MPFR's.
+#include <mpfr.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "kernel/state.h"
+#include "number/bigfloat_functions.h"
+#include "number/constants.h"
+#include "vorlan.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Seconds per call of f: the best of three rounds, each repeating f until
+// it has run for at least 40 ms.
+template <typename F>
+double Time(F f) {
+    double best = 1e30;
+    for (int round = 0; round < 3; ++round) {
+        int64_t reps = 0;
+        auto start = Clock::now();
+        double elapsed;
+        do {
+            f();
+            ++reps;
+            elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        } while (elapsed < 0.04);
+        if (elapsed / reps < best) best = elapsed / reps;
+    }
+    return best;
+}
+
+void Row(const char *name, int digits, double ours, double mpfr) {
+    char label[64];
+    std::snprintf(label, sizeof label, "%s, %d digits", name, digits);
+    std::printf("%-28s %12.1f %12.1f %8.2f\n", label, ours * 1e6, mpfr * 1e6, ours / mpfr);
+}
+
+// A constant computed afresh: compute into a local after clearing our
+// caches, against the MPFR function after clearing MPFR's.
+void Constant(const char *name, int digits, void (*ours)(BigFloat *, double),
+              void (*theirs)(mpfr_ptr)) {
+    double bits = digits * LOG2_10;
+    double t1 = Time([&] {
+        NumberState_ClearCaches(kernel.numbers);
+        LocalFloat v;
+        ours(v.get(), bits);
+    });
+    mpfr_t r;
+    mpfr_init2(r, static_cast<mpfr_prec_t>(bits) + 1);
+    double t2 = Time([&] {
+        mpfr_free_cache();
+        theirs(r);
+    });
+    mpfr_clear(r);
+    Row(name, digits, t1, t2);
+}
+
+// exp and log of 1/3 at the given precision (ln 2 cached on both sides).
+void Kernels(int digits) {
+    double bits = digits * LOG2_10;
+    LocalFloat x, three, y;
+    BigFloat_SetSmall(x.get(), 1);
+    BigFloat_SetPrecision(x.get(), bits + 8, 2);
+    BigFloat_SetSmall(three.get(), 3);
+    BigFloat_Div(x.get(), x.get(), three.get());
+    mpfr_t xm, r;
+    mpfr_init2(xm, static_cast<mpfr_prec_t>(bits) + 8);
+    mpfr_init2(r, static_cast<mpfr_prec_t>(bits) + 1);
+    mpfr_set_ui(xm, 1, MPFR_RNDN);
+    mpfr_div_ui(xm, xm, 3, MPFR_RNDN);
+    Row("exp(1/3)", digits, Time([&] { BigFloat_Exp(y.get(), x.get()); }),
+        Time([&] { mpfr_exp(r, xm, MPFR_RNDN); }));
+    Row("log(1/3)", digits, Time([&] { BigFloat_Log(y.get(), x.get()); }),
+        Time([&] { mpfr_log(r, xm, MPFR_RNDN); }));
+    mpfr_clear(xm);
+    mpfr_clear(r);
+}
+
+}  // namespace
+
+int main() {
+    Kernel_Initialize();
+    std::printf("MPFR %s; times in microseconds per operation\n\n", mpfr_get_version());
+    std::printf("%-28s %12s %12s %8s\n", "case", "ours", "MPFR", "ratio");
+    for (int digits : {100, 1000, 10000})
+        Constant("pi", digits, Constant_Pi, [](mpfr_ptr r) { mpfr_const_pi(r, MPFR_RNDN); });
+    for (int digits : {100, 1000, 10000})
+        Constant("e", digits, Constant_E, [](mpfr_ptr r) {
+            mpfr_set_ui(r, 1, MPFR_RNDN);
+            mpfr_exp(r, r, MPFR_RNDN);
+        });
+    for (int digits : {100, 1000})
+        Constant("EulerMascheroni", digits, Constant_EulerGamma, [](mpfr_ptr r) { mpfr_const_euler(r, MPFR_RNDN); });
+    for (int digits : {100, 1000, 10000})
+        Constant("ln 2", digits, Constant_Ln2, [](mpfr_ptr r) { mpfr_const_log2(r, MPFR_RNDN); });
+    for (int digits : {100, 1000}) Kernels(digits);
+    Kernel_Terminate();
+    return 0;
+}

@@ -1,0 +1,34 @@
+// Numeric evaluation: turning an expression into an inexact number at
+// machine precision or at a target number of decimal digits, and deciding
+// numeric questions (comparisons, rounding) that exact arithmetic leaves
+// open.
+#pragma once
+
+#include <cstdint>
+
+#include "number/number_state.h"
+#include "object/object.h"
+
+enum NumericMode : int64_t {
+    NUMERIC_CONTEXT = 0,     // use the saved numeric context
+    NUMERIC_MACHINE = 1,     // machine precision
+    NUMERIC_PRECISION = 2,   // `digits` decimal digits of precision
+    NUMERIC_ACCURACY = 3,    // `digits` decimal digits of accuracy
+};
+
+// Consumes x and returns its numeric value in the given mode: numbers are
+// converted, constant symbols give their values, expressions have their
+// arguments evaluated numerically and are evaluated again; anything that
+// has no numeric value comes back (partially evaluated) as it is.
+Object *Numeric_Evaluate(Object *x, int64_t mode, double digits);
+
+// The numeric relation of two numeric quantities that are not both numbers,
+// for Compare: evaluates both at machine precision and compares; when the
+// values cannot be told apart, again at ExtraPrecisionLimit + machine
+// precision digits; when still undecided emits Calculate::ExtraPrecisionLimit
+// ("comparison") and returns 0 (no relation). Otherwise returns the
+// numeric result bits of the comparison of the two values. Borrows both.
+uint64_t Numeric_CompareValues(Object *a, Object *b);
+
+// Calculate(x), Calculate(x, p). Consumes the call.
+Object *Builtin_Calculate(Object *call);
