@@ -150,13 +150,11 @@ double MeetingBits(Object *inexact) {
 // Sign of (a - b) for two finite real numbers by their records, with *close
 // set when they agree within their error bounds.
 int CompareRecords(Object *a, Object *b, bool *close) {
-    BigFloat x = {}, y = {};
-    Number_ToBigFloat(a, &x, Object_IsReal(a) ? 64 : MeetingBits(b));
-    Number_ToBigFloat(b, &y, Object_IsReal(b) ? 64 : MeetingBits(a));
-    int sign = BigFloat_CompareDigits(&x, &y);
-    *close = sign != 0 && BigFloat_Compare(&x, &y) == 0;
-    BigFloat_Release(&x);
-    BigFloat_Release(&y);
+    LocalFloat x, y;
+    Number_ToBigFloat(a, x.get(), Object_IsReal(a) ? 64 : MeetingBits(b));
+    Number_ToBigFloat(b, y.get(), Object_IsReal(b) ? 64 : MeetingBits(a));
+    int sign = BigFloat_CompareDigits(x.get(), y.get());
+    *close = sign != 0 && BigFloat_Compare(x.get(), y.get()) == 0;
     return sign;
 }
 

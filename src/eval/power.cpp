@@ -56,6 +56,13 @@ bool IsOdd(Object *integer) {
     return AsInteger(integer)->big->limbs[0] & 1;
 }
 
+// An Integer modulo 4, in 0..3.
+int64_t Mod4(Object *integer) {
+    if (Object_Subtype(integer) == SUB_SMALL) return AsInteger(integer)->small & 3;
+    auto low = static_cast<int64_t>(AsInteger(integer)->big->limbs[0] & 3);
+    return Object_Sign(integer) < 0 ? (4 - low) & 3 : low;
+}
+
 bool IsSaturatedReal(Object *o) {
     return Object_IsReal(o) && (Object_Subtype(o) == SUB_OVERFLOW || Object_Subtype(o) == SUB_UNDERFLOW);
 }
@@ -268,6 +275,12 @@ Object *BigRealPower(Object *base, Object *exponent, double bits, uint64_t flags
         if (IsOdd(exponent)) BigFloat_Negate(&r, &r);
         return FromFloat(&r);
     }
+    Object *q = Object_IsRational(exponent) ? AsRational(exponent)->denominator : nullptr;
+    if (q && IsSmallInteger(q, 2)) {
+        // (-x)^(p/2) = x^(p/2) I^p, exactly imaginary.
+        if (Mod4(AsRational(exponent)->numerator) == 3) BigFloat_Negate(&r, &r);
+        return Complex_MakeImaginary(FromFloat(&r));
+    }
     double t = BigFloat_ToDouble(&y);
     double accuracy = std::min({50.0, y.accuracy - 2, 50.0 - std::log2(std::fabs(t) + 1)});
     if (!(accuracy > 1) || !BigFloat_IsFinite(&r)) return Unevaluated(b.release(), e.release(), flags);
@@ -370,9 +383,7 @@ Object *ComplexIntegerPower(Object *z, Object *n) {
     if (s == 0) return Number_IsInexact(z) ? Real_FromDouble(1.0) : Int(1);
     if (IsImaginaryUnit(z)) {
         // (+-I)^n runs through 1, +-I, -1, -+I.
-        bool big = Object_Subtype(n) == SUB_BIG;
-        int64_t low = big ? static_cast<int64_t>(AsInteger(n)->big->limbs[0] & 3) : AsInteger(n)->small & 3;
-        if (big && s < 0) low = (4 - low) & 3;
+        int64_t low = Mod4(n);
         int64_t unit = IsSmallInteger(AsComplex(z)->im, 1) ? 1 : -1;
         if (low == 0) return Int(1);
         if (low == 2) return Int(-1);

@@ -15,7 +15,9 @@
 // (BigFloat_New / BigFloat_Free) or are locals and kernel-state records that
 // start zero-initialised ({}) and are emptied with BigFloat_Release. Nothing
 // here reports an error: undefined results are FloatIndeterminate and
-// magnitudes beyond the exponent range FloatOverflow or FloatUnderflow.
+// magnitudes beyond the exponent range FloatOverflow or FloatUnderflow; a
+// failed allocation leaves the destination FloatOverflow with the result's
+// sign, as BigInt does.
 #pragma once
 
 #include <cstdint>
@@ -62,6 +64,18 @@ void BigFloat_DropOwned(void *record);
 // Frees the limbs of a record outside the pool and leaves it zero-initialised.
 void BigFloat_Release(BigFloat *b);
 
+// A BigFloat local that empties itself when it goes out of scope, so that
+// early returns free the limbs.
+struct LocalFloat {
+    BigFloat value{};
+    LocalFloat() = default;
+    LocalFloat(const LocalFloat &) = delete;
+    LocalFloat &operator=(const LocalFloat &) = delete;
+    ~LocalFloat() { BigFloat_Release(&value); }
+    BigFloat *operator->() { return &value; }
+    BigFloat *get() { return &value; }
+};
+
 // ---- Setting values ------------------------------------------------------------
 
 // dst = src (limbs copied).
@@ -74,7 +88,9 @@ void BigFloat_SetSmall(BigFloat *dst, int64_t v);
 // FloatOverflow with its sign, an indeterminate one FloatIndeterminate.
 void BigFloat_FromBigInt(BigFloat *dst, const BigInt *src);
 // dst = a special kind (FloatIndeterminate, FloatOverflow, FloatUnderflow)
-// with the given sign (0 for FloatIndeterminate).
+// with the given sign (0 for FloatIndeterminate). FloatOverflow carries
+// accuracy -inf and magnitude +inf, FloatUnderflow the reverse,
+// FloatIndeterminate NaN for both; their limbs are never read.
 void BigFloat_SetSpecial(BigFloat *dst, int64_t kind, int64_t sign);
 // dst = x: NaN gives FloatIndeterminate, +-infinity FloatOverflow, 0.0 a zero
 // of accuracy 1023 bits; otherwise the 53-bit integer mantissa with accuracy
@@ -114,7 +130,9 @@ int64_t BigFloat_TopBit(const BigFloat *b);
 // dst = -src.
 void BigFloat_Negate(BigFloat *dst, const BigFloat *src);
 // dst = a + b and dst = a - b, exact on the stored mantissas; the accuracy
-// is min(A1, A2) - log2(1 + 2^(min - max)).
+// is min(A1, A2) - log2(1 + 2^(min - max)). A zero operand still lends its
+// error bound (an exact zero is neutral); limbs that lie below the result's
+// accuracy and guard bits are not added at all.
 void BigFloat_Add(BigFloat *dst, const BigFloat *a, const BigFloat *b);
 void BigFloat_Sub(BigFloat *dst, const BigFloat *a, const BigFloat *b);
 // dst = a * b, exact on the stored mantissas; relative errors add.
@@ -131,7 +149,9 @@ void BigFloat_Div(BigFloat *dst, const BigFloat *a, const BigFloat *b);
 // with max(bit length, 64) + 64 bits of precision.
 void BigFloat_Sqrt(BigFloat *dst, const BigFloat *src);
 // dst = base^n for any signed 64-bit n (n = 0 gives an exact 1; negative n
-// divides), by binary powering with the error propagation of Mul.
+// divides), by binary powering with the error propagation of Mul. An exact
+// power too long for the limb limit gives FloatOverflow (FloatUnderflow for
+// negative n) at once; FloatIndeterminate stays indeterminate even for n = 0.
 void BigFloat_PowerSmall(BigFloat *dst, const BigFloat *base, int64_t n);
 
 // ---- Comparison ------------------------------------------------------------------

@@ -10,18 +10,6 @@
 
 #include "number/bigfloat.h"
 
-// A BigFloat local that empties itself when it goes out of scope, so that
-// early returns free the limbs.
-struct LocalFloat {
-    BigFloat value{};
-    LocalFloat() = default;
-    LocalFloat(const LocalFloat &) = delete;
-    LocalFloat &operator=(const LocalFloat &) = delete;
-    ~LocalFloat() { BigFloat_Release(&value); }
-    BigFloat *operator->() { return &value; }
-    BigFloat *get() { return &value; }
-};
-
 // e^x.
 void BigFloat_Exp(BigFloat *dst, const BigFloat *x);
 // ln x (natural logarithm) for x > 0.

@@ -51,15 +51,6 @@ Kind KindOf(Object *o) {
 bool IsExact(Kind k) { return k == K_INTEGER || k == K_RATIONAL; }
 bool IsComplexKind(Kind k) { return k >= K_COMPLEX; }
 
-// A local BigFloat record that frees its limbs on every path.
-struct LocalFloat {
-    BigFloat f = {};
-    LocalFloat() = default;
-    LocalFloat(const LocalFloat &) = delete;
-    LocalFloat &operator=(const LocalFloat &) = delete;
-    ~LocalFloat() { BigFloat_Release(&f); }
-};
-
 void IntegerToBigFloat(Object *i, BigFloat *dst) {
     if (Object_Subtype(i) == SUB_SMALL) {
         BigFloat_SetSmall(dst, AsInteger(i)->small);
@@ -124,7 +115,7 @@ Object *RealPair(Op op, Object *a, Object *b) {
         }
         // Out of the double range: redo it with records of about 53 bits.
         LocalFloat fx, fy, fr;
-        for (auto [o, f] : {std::pair{a, &fx.f}, std::pair{b, &fy.f}}) {
+        for (auto [o, f] : {std::pair{a, fx.get()}, std::pair{b, fy.get()}}) {
             Kind k = KindOf(o);
             if (k == K_MACHINE) {
                 BigFloat_FromDouble(f, AsReal(o)->value);
@@ -133,20 +124,20 @@ Object *RealPair(Op op, Object *a, Object *b) {
                 if (IsExact(k)) BigFloat_SetPrecision(f, 53, 2);
             }
         }
-        Combine(op, &fr.f, &fx.f, &fy.f);
-        return FromRecord(a, b, &fr.f);
+        Combine(op, fr.get(), fx.get(), fy.get());
+        return FromRecord(a, b, fr.get());
     }
     LocalFloat fx, fy, fr;
     if (ka == K_BIG && kb == K_BIG) {
-        Combine(op, &fr.f, AsReal(a)->big, AsReal(b)->big);
-        return FromRecord(a, b, &fr.f);
+        Combine(op, fr.get(), AsReal(a)->big, AsReal(b)->big);
+        return FromRecord(a, b, fr.get());
     }
     // One exact operand and one arbitrary-precision real.
     Object *exact = ka == K_BIG ? b : a;
     const BigFloat *other = AsReal(ka == K_BIG ? a : b)->big;
-    Number_ToBigFloat(exact, &fx.f, ConversionBits(op, exact, other));
-    Combine(op, &fr.f, other, &fx.f);
-    return FromRecord(a, b, &fr.f);
+    Number_ToBigFloat(exact, fx.get(), ConversionBits(op, exact, other));
+    Combine(op, fr.get(), other, fx.get());
+    return FromRecord(a, b, fr.get());
 }
 
 Object *Saturated(uint64_t subtype, int sign) {
@@ -186,15 +177,15 @@ Object *SaturatedSum(Object *a, Object *b) {
 // the special kinds of BigFloat multiplication decide.
 Object *SaturatedProduct(Object *a, Object *b) {
     LocalFloat fx, fy, fr;
-    Number_ToBigFloat(a, &fx.f, 64);
-    Number_ToBigFloat(b, &fy.f, 64);
-    BigFloat_Mul(&fr.f, &fx.f, &fy.f);
+    Number_ToBigFloat(a, fx.get(), 64);
+    Number_ToBigFloat(b, fy.get(), 64);
+    BigFloat_Mul(fr.get(), fx.get(), fy.get());
     Object_Release(a);
     Object_Release(b);
-    if (fr.f.kind == FloatOverflow || fr.f.kind == FloatUnderflow)
-        return Saturated(fr.f.kind == FloatOverflow ? SUB_OVERFLOW : SUB_UNDERFLOW, static_cast<int>(fr.f.sign));
-    if (fr.f.kind == FloatIndeterminate) return Builtin(SYM_Indeterminate);
-    return Real_Normalize(Real_FromBigFloat(&fr.f));
+    if (fr->kind == FloatOverflow || fr->kind == FloatUnderflow)
+        return Saturated(fr->kind == FloatOverflow ? SUB_OVERFLOW : SUB_UNDERFLOW, static_cast<int>(fr->sign));
+    if (fr->kind == FloatIndeterminate) return Builtin(SYM_Indeterminate);
+    return Real_Normalize(Real_FromBigFloat(fr.get()));
 }
 
 // A number converted to machine precision: machine reals stay, exact
@@ -365,9 +356,9 @@ bool Number_ToBigFloat(Object *o, BigFloat *dst, double bits) {
         // that the quotient reaches `bits` before it is cut to them.
         LocalFloat d;
         IntegerToBigFloat(AsRational(o)->numerator, dst);
-        IntegerToBigFloat(AsRational(o)->denominator, &d.f);
+        IntegerToBigFloat(AsRational(o)->denominator, d.get());
         BigFloat_SetPrecision(dst, bits + 8, 2);
-        BigFloat_Div(dst, dst, &d.f);
+        BigFloat_Div(dst, dst, d.get());
         BigFloat_SetPrecision(dst, bits, 2);
         return true;
     }

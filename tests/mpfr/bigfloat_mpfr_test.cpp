@@ -29,17 +29,6 @@ struct Mpfr {
     operator mpfr_ptr() { return v; }
 };
 
-// A local record emptied at scope end.
-struct Float {
-    BigFloat b{};
-    Float() = default;
-    Float(const Float &) = delete;
-    Float &operator=(const Float &) = delete;
-    ~Float() { BigFloat_Release(&b); }
-    BigFloat *operator&() { return &b; }
-    BigFloat *operator->() { return &b; }
-};
-
 // out = the stored value of b, exactly (out's precision is raised to fit).
 void ToMpfr(mpfr_ptr out, const BigFloat *b) {
     if (b->kind == FloatZero) {
@@ -141,26 +130,26 @@ constexpr int ROUNDS = 400;
 TEST(BigFloatMpfr, SumsAndDifferencesStayWithinTheirBound) {
     Gen gen(11);
     for (int i = 0; i < ROUNDS; ++i) {
-        Float a, b, r;
-        gen.Operand(&a);
+        LocalFloat a, b, r;
+        gen.Operand(a.get());
         // Every third pair nearly cancels: b is a with its low bits changed.
         if (i % 3 == 0 && a->kind == FloatRegular) {
-            BigFloat_Copy(&b, &a);
+            BigFloat_Copy(b.get(), a.get());
             b->limbs[0] ^= gen.rng();
-            BigFloat_Normalize(&b);
-            BigFloat_SetPrecision(&b, 64 + gen.Below(3937), 2);
+            BigFloat_Normalize(b.get());
+            BigFloat_SetPrecision(b.get(), 64 + gen.Below(3937), 2);
         } else {
-            gen.Operand(&b);
+            gen.Operand(b.get());
         }
         for (int corner = 0; corner < 4; ++corner) {
-            Corners c(&a, &b, corner);
+            Corners c(a.get(), b.get(), corner);
             Mpfr t(mpfr_get_prec(c.x) + mpfr_get_prec(c.y) + 64 * 64);
             mpfr_sub(t, c.x, c.y, MPFR_RNDN);
-            BigFloat_Sub(&r, &a, &b);
-            ASSERT_LE(ErrorLog2(&r, t), -r->accuracy) << "sub #" << i;
+            BigFloat_Sub(r.get(), a.get(), b.get());
+            ASSERT_LE(ErrorLog2(r.get(), t), -r->accuracy) << "sub #" << i;
             mpfr_add(t, c.x, c.y, MPFR_RNDN);
-            BigFloat_Add(&r, &a, &b);
-            ASSERT_LE(ErrorLog2(&r, t), -r->accuracy) << "add #" << i;
+            BigFloat_Add(r.get(), a.get(), b.get());
+            ASSERT_LE(ErrorLog2(r.get(), t), -r->accuracy) << "add #" << i;
         }
         // Absolute errors add: at most one bit is lost beyond the worse
         // operand's accuracy.
@@ -171,25 +160,25 @@ TEST(BigFloatMpfr, SumsAndDifferencesStayWithinTheirBound) {
 TEST(BigFloatMpfr, ProductsStayWithinTheirBound) {
     Gen gen(12);
     for (int i = 0; i < ROUNDS; ++i) {
-        Float a, b, r;
-        gen.Operand(&a);
-        gen.Operand(&b);
-        BigFloat_Mul(&r, &a, &b);
+        LocalFloat a, b, r;
+        gen.Operand(a.get());
+        gen.Operand(b.get());
+        BigFloat_Mul(r.get(), a.get(), b.get());
         for (int corner = 0; corner < 4; ++corner) {
-            Corners c(&a, &b, corner);
+            Corners c(a.get(), b.get(), corner);
             Mpfr t(mpfr_get_prec(c.x) + mpfr_get_prec(c.y));
             ASSERT_EQ(mpfr_mul(t, c.x, c.y, MPFR_RNDN), 0);
-            ASSERT_LE(ErrorLog2(&r, t), -r->accuracy) << "#" << i << " corner " << corner;
+            ASSERT_LE(ErrorLog2(r.get(), t), -r->accuracy) << "#" << i << " corner " << corner;
         }
-        double p = std::min(BigFloat_Precision(&a), BigFloat_Precision(&b));
+        double p = std::min(BigFloat_Precision(a.get()), BigFloat_Precision(b.get()));
         if (std::isfinite(p)) {
-            EXPECT_GE(BigFloat_Precision(&r), p - 2) << "#" << i;
+            EXPECT_GE(BigFloat_Precision(r.get()), p - 2) << "#" << i;
         }
         // Aliased forms give the same record.
-        Float s;
-        BigFloat_Copy(&s, &a);
-        BigFloat_Mul(&s, &s, &b);
-        EXPECT_EQ(BigFloat_CompareDigits(&s, &r), 0);
+        LocalFloat s;
+        BigFloat_Copy(s.get(), a.get());
+        BigFloat_Mul(s.get(), s.get(), b.get());
+        EXPECT_EQ(BigFloat_CompareDigits(s.get(), r.get()), 0);
         EXPECT_EQ(s->accuracy, r->accuracy);
     }
 }
@@ -197,25 +186,25 @@ TEST(BigFloatMpfr, ProductsStayWithinTheirBound) {
 TEST(BigFloatMpfr, QuotientsStayWithinTheirBound) {
     Gen gen(13);
     for (int i = 0; i < ROUNDS; ++i) {
-        Float a, b, r;
-        gen.Operand(&a);
-        gen.Operand(&b);
-        BigFloat_Div(&r, &a, &b);
+        LocalFloat a, b, r;
+        gen.Operand(a.get());
+        gen.Operand(b.get());
+        BigFloat_Div(r.get(), a.get(), b.get());
         ASSERT_EQ(r->kind, FloatRegular) << "#" << i;
         for (int corner = 0; corner < 4; ++corner) {
-            Corners c(&a, &b, corner);
+            Corners c(a.get(), b.get(), corner);
             // Correctly rounded far beyond the result's own bits.
             Mpfr t(64 * (r->top + 1) + 256);
             mpfr_div(t, c.x, c.y, MPFR_RNDN);
-            ASSERT_LE(ErrorLog2(&r, t), -r->accuracy) << "#" << i << " corner " << corner;
+            ASSERT_LE(ErrorLog2(r.get(), t), -r->accuracy) << "#" << i << " corner " << corner;
         }
-        double p = std::min(BigFloat_Precision(&a), BigFloat_Precision(&b));
+        double p = std::min(BigFloat_Precision(a.get()), BigFloat_Precision(b.get()));
         if (std::isfinite(p)) {
-            EXPECT_GE(BigFloat_Precision(&r), p - 2) << "#" << i;
+            EXPECT_GE(BigFloat_Precision(r.get()), p - 2) << "#" << i;
             // The mantissa is not computed to far more bits than it keeps.
             EXPECT_LE(64 * (r->top + 1), p + 3 * 64) << "#" << i;
         } else {
-            EXPECT_GE(BigFloat_Precision(&r), 128) << "#" << i;
+            EXPECT_GE(BigFloat_Precision(r.get()), 128) << "#" << i;
         }
     }
 }
@@ -223,21 +212,21 @@ TEST(BigFloatMpfr, QuotientsStayWithinTheirBound) {
 TEST(BigFloatMpfr, SquareRootsStayWithinTheirBound) {
     Gen gen(14);
     for (int i = 0; i < ROUNDS; ++i) {
-        Float a, r;
-        gen.Operand(&a);
+        LocalFloat a, r;
+        gen.Operand(a.get());
         a->sign = a->sign < 0 ? 1 : a->sign;
-        BigFloat_Sqrt(&r, &a);
+        BigFloat_Sqrt(r.get(), a.get());
         ASSERT_GE(r->kind, FloatUnit) << "#" << i;
         for (int side = -1; side <= 1; side += 2) {
             Mpfr x(64);
-            Corner(x, &a, side);
+            Corner(x, a.get(), side);
             Mpfr t(64 * (r->top + 1) + 256);
             mpfr_sqrt(t, x, MPFR_RNDN);
-            ASSERT_LE(ErrorLog2(&r, t), -r->accuracy) << "#" << i << " side " << side;
+            ASSERT_LE(ErrorLog2(r.get(), t), -r->accuracy) << "#" << i << " side " << side;
         }
-        double p = BigFloat_Precision(&a);
+        double p = BigFloat_Precision(a.get());
         if (std::isfinite(p)) {
-            EXPECT_GE(BigFloat_Precision(&r), p) << "#" << i;
+            EXPECT_GE(BigFloat_Precision(r.get()), p) << "#" << i;
         }
     }
 }
@@ -246,55 +235,55 @@ TEST(BigFloatMpfr, ExactRootsAndQuotientsOfIntegers) {
     Gen gen(15);
     for (int i = 0; i < 200; ++i) {
         // n^2 for a random n of up to 1,500 bits: the root is n, exactly.
-        Float n, sq, r;
+        LocalFloat n, sq, r;
         // n is an odd integer above 1, so that (n^2 + 1) / n is not exact.
-        gen.Fill(&n, 64 + gen.Below(1500));
-        BigFloat_SetAccuracy(&n, INFINITY);
+        gen.Fill(n.get(), 64 + gen.Below(1500));
+        BigFloat_SetAccuracy(n.get(), INFINITY);
         n->sign = 1;
         n->exponent = 0;
         n->limbs[0] |= 3;
-        BigFloat_Normalize(&n);
-        BigFloat_Mul(&sq, &n, &n);
-        BigFloat_Sqrt(&r, &sq);
+        BigFloat_Normalize(n.get());
+        BigFloat_Mul(sq.get(), n.get(), n.get());
+        BigFloat_Sqrt(r.get(), sq.get());
         ASSERT_TRUE(std::isinf(r->accuracy)) << "#" << i;
-        ASSERT_EQ(BigFloat_CompareDigits(&r, &n), 0) << "#" << i;
+        ASSERT_EQ(BigFloat_CompareDigits(r.get(), n.get()), 0) << "#" << i;
         // n^2 / n = n exactly; (n^2 + 1) / n is not exact.
-        BigFloat_Div(&r, &sq, &n);
+        BigFloat_Div(r.get(), sq.get(), n.get());
         ASSERT_TRUE(std::isinf(r->accuracy)) << "#" << i;
-        ASSERT_EQ(BigFloat_CompareDigits(&r, &n), 0) << "#" << i;
-        Float one, sq1;
-        BigFloat_SetSmall(&one, 1);
-        BigFloat_Add(&sq1, &sq, &one);
-        BigFloat_Div(&r, &sq1, &n);
+        ASSERT_EQ(BigFloat_CompareDigits(r.get(), n.get()), 0) << "#" << i;
+        LocalFloat one, sq1;
+        BigFloat_SetSmall(one.get(), 1);
+        BigFloat_Add(sq1.get(), sq.get(), one.get());
+        BigFloat_Div(r.get(), sq1.get(), n.get());
         ASSERT_TRUE(std::isfinite(r->accuracy)) << "#" << i;
         Mpfr x(64), y(64), t(64 * (r->top + 1) + 256);
-        ToMpfr(x, &sq1);
-        ToMpfr(y, &n);
+        ToMpfr(x, sq1.get());
+        ToMpfr(y, n.get());
         mpfr_div(t, x, y, MPFR_RNDN);
-        ASSERT_LE(ErrorLog2(&r, t), -r->accuracy) << "#" << i;
+        ASSERT_LE(ErrorLog2(r.get(), t), -r->accuracy) << "#" << i;
         // The square root of a non-square is inexact but close.
-        BigFloat_Sqrt(&r, &sq1);
+        BigFloat_Sqrt(r.get(), sq1.get());
         ASSERT_TRUE(std::isfinite(r->accuracy)) << "#" << i;
         Mpfr s(64 * (r->top + 1) + 256);
         mpfr_sqrt(s, x, MPFR_RNDN);
-        ASSERT_LE(ErrorLog2(&r, s), -r->accuracy) << "#" << i;
-        EXPECT_GE(BigFloat_Precision(&r), static_cast<double>(BigFloat_TopBit(&sq1) + 64)) << "#" << i;
+        ASSERT_LE(ErrorLog2(r.get(), s), -r->accuracy) << "#" << i;
+        EXPECT_GE(BigFloat_Precision(r.get()), static_cast<double>(BigFloat_TopBit(sq1.get()) + 64)) << "#" << i;
     }
 }
 
 TEST(BigFloatMpfr, PowersStayWithinTheirBound) {
     Gen gen(16);
     for (int i = 0; i < 100; ++i) {
-        Float a, r;
-        gen.Fill(&a, 64 + gen.Below(1000));
+        LocalFloat a, r;
+        gen.Fill(a.get(), 64 + gen.Below(1000));
         int64_t n = gen.Below(41) - 20;
-        BigFloat_PowerSmall(&r, &a, n);
+        BigFloat_PowerSmall(r.get(), a.get(), n);
         for (int side = -1; side <= 1; side += 2) {
             Mpfr x(64);
-            Corner(x, &a, side);
+            Corner(x, a.get(), side);
             Mpfr t(64 * (r->top + 1) + 64 * 64);
             mpfr_pow_si(t, x, n, MPFR_RNDN);
-            ASSERT_LE(ErrorLog2(&r, t), -r->accuracy) << "#" << i << " n " << n;
+            ASSERT_LE(ErrorLog2(r.get(), t), -r->accuracy) << "#" << i << " n " << n;
         }
     }
 }
