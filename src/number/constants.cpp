@@ -44,19 +44,19 @@ void FromCache(BigFloat *dst, BigFloat *cache, double bits, void (*compute)(BigF
 // term k computed at target - 4k bits of precision, which its factor 16^-k
 // (an exact scaling) turns into target bits of accuracy.
 void ComputePi(BigFloat *out, double target) {
-    LocalFloat sum, num, den, first, second;
+    LocalFloat sum, num, first, second;
     BigFloat_SetZero(sum.get(), std::numeric_limits<double>::infinity());
     int64_t k = 0;
     for (; 4.0 * static_cast<double>(k) < target; ++k) {
         double bits = target - 4.0 * static_cast<double>(k);
+        // The denominators are small exact integers, so each fraction is a
+        // division by one word, in time linear in the term's length.
         BigFloat_SetSmall(num.get(), 8 * k + 7);
         BigFloat_SetPrecision(num.get(), bits, 2);
-        BigFloat_SetSmall(den.get(), 32 * k * k + 20 * k + 2);
-        BigFloat_Div(first.get(), num.get(), den.get());
+        BigFloat_DivSmall(first.get(), num.get(), 32 * k * k + 20 * k + 2);
         BigFloat_SetSmall(num.get(), 16 * k + 11);
         BigFloat_SetPrecision(num.get(), bits, 2);
-        BigFloat_SetSmall(den.get(), 64 * k * k + 88 * k + 30);
-        BigFloat_Div(second.get(), num.get(), den.get());
+        BigFloat_DivSmall(second.get(), num.get(), 64 * k * k + 88 * k + 30);
         BigFloat_Sub(first.get(), first.get(), second.get());
         BigFloat_Scale(first.get(), -4 * k);
         BigFloat_Add(sum.get(), sum.get(), first.get());

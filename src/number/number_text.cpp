@@ -364,15 +364,6 @@ private:
     BigInt *b_;
 };
 
-// A BigFloat record on the stack that frees its limbs on scope exit.
-struct LocalBigFloat {
-    BigFloat b{};
-    LocalBigFloat() = default;
-    LocalBigFloat(const LocalBigFloat &) = delete;
-    LocalBigFloat &operator=(const LocalBigFloat &) = delete;
-    ~LocalBigFloat() { BigFloat_Release(&b); }
-};
-
 int64_t BitLength(const BigInt *x) {
     return x->kind == IntZero ? 0 : Limbs_HighestBit(x->limbs, x->size) + 1;
 }
@@ -623,34 +614,34 @@ Object *Real_FromText(std::u16string_view text, int base, std::u16string_view ma
     const int64_t scale = (exponentNegative ? -exponent : exponent) - fractionDigits;
     LocalBigInt mantissa;
     DigitsToBigInt(mantissa.get(), digits, base);
-    LocalBigFloat value;
+    LocalFloat value;
     if (mantissa->kind == IntZero) {
-        BigFloat_SetZero(&value.b, point ? bitsPerDigit - double(scale) * bitsPerDigit : INFINITY);
-        return Real_FromBigFloat(&value.b);
+        BigFloat_SetZero(value.get(), point ? bitsPerDigit - double(scale) * bitsPerDigit : INFINITY);
+        return Real_FromBigFloat(value.get());
     }
     int64_t mantissaBits = BitLength(mantissa.get());
     if (negative) BigInt_Negate(mantissa.get());
-    BigFloat_FromBigInt(&value.b, mantissa.get());
-    if (point) BigFloat_SetAccuracy(&value.b, bitsPerDigit);
-    if (precision != -1) BigFloat_SetPrecision(&value.b, precision, 10);
+    BigFloat_FromBigInt(value.get(), mantissa.get());
+    if (point) BigFloat_SetAccuracy(value.get(), bitsPerDigit);
+    if (precision != -1) BigFloat_SetPrecision(value.get(), precision, 10);
     if (scale != 0) {
         uint64_t n = scale > 0 ? uint64_t(scale) : uint64_t(0) - uint64_t(scale);
-        bool exactPower = std::isinf(value.b.accuracy) && double(n) * bitsPerDigit <= kExactPowerBits;
-        double working = std::isinf(value.b.accuracy) ? double(std::max<int64_t>(mantissaBits, 64) + 64)
-                                                      : std::max(BigFloat_Precision(&value.b), 0.0);
+        bool exactPower = std::isinf(value->accuracy) && double(n) * bitsPerDigit <= kExactPowerBits;
+        double working = std::isinf(value->accuracy) ? double(std::max<int64_t>(mantissaBits, 64) + 64)
+                                                      : std::max(BigFloat_Precision(value.get()), 0.0);
         LocalBigInt q;
         int64_t shift;
         PowerOfBase(q.get(), &shift, base, n, exactPower ? -1 : ClampedCeil(working) + 48 + 2 * BitLength(n));
-        LocalBigFloat power;
-        BigFloat_FromBigInt(&power.b, q.get());
-        BigFloat_Scale(&power.b, shift);
-        if (!exactPower) BigFloat_SetPrecision(&power.b, working + 32, 2);
+        LocalFloat power;
+        BigFloat_FromBigInt(power.get(), q.get());
+        BigFloat_Scale(power.get(), shift);
+        if (!exactPower) BigFloat_SetPrecision(power.get(), working + 32, 2);
         if (scale > 0)
-            BigFloat_Mul(&value.b, &value.b, &power.b);
+            BigFloat_Mul(value.get(), value.get(), power.get());
         else
-            BigFloat_Div(&value.b, &value.b, &power.b);
+            BigFloat_Div(value.get(), value.get(), power.get());
     }
-    return Real_Normalize(Real_FromBigFloat(&value.b));
+    return Real_Normalize(Real_FromBigFloat(value.get()));
 }
 
 Object *Real_FromDecimalText(std::u16string_view text, double precision) {

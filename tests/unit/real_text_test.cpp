@@ -33,16 +33,11 @@ protected:
     // Reads text and prints it after setting its accuracy to `bits`.
     static std::u16string WithAccuracy(std::u16string_view text, double bits) {
         Ref r(Real_FromDecimalText(text, -1));
-        LocalCopy copy(AsReal(r.get())->big);
-        BigFloat_SetAccuracy(&copy.b, bits);
-        return BigFloat_ToText(&copy.b, 10, u"e");
+        LocalFloat copy;
+        BigFloat_Copy(copy.get(), AsReal(r.get())->big);
+        BigFloat_SetAccuracy(copy.get(), bits);
+        return BigFloat_ToText(copy.get(), 10, u"e");
     }
-
-    struct LocalCopy {
-        BigFloat b{};
-        explicit LocalCopy(const BigFloat *src) { BigFloat_Copy(&b, src); }
-        ~LocalCopy() { BigFloat_Release(&b); }
-    };
 
     static double AccuracyDigits(Object *o) { return AsReal(o)->big->accuracy / LOG2_10; }
 };
