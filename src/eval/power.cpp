@@ -520,17 +520,18 @@ Object *SplitProduct(Object *product, Object *r) {
         else rest.push_back(f);
     }
     if (out.empty()) return nullptr;
-    Object *remaining;
-    if (rest.size() == 1) {
-        remaining = Object_AddRef(rest[0]);
-    } else {
-        remaining = Expression_NewSized(Builtin(SYM_Times), static_cast<int64_t>(rest.size()));
-        for (size_t i = 0; i < rest.size(); ++i) AsExpression(remaining)->elements[i + 1] = Object_AddRef(rest[i]);
-    }
     Object *result = Expression_NewSized(Builtin(SYM_Times), static_cast<int64_t>(out.size()) + (rest.empty() ? 0 : 1));
     for (size_t i = 0; i < out.size(); ++i) AsExpression(result)->elements[i + 1] = out[i];
-    if (rest.empty()) Object_Release(remaining);
-    else AsExpression(result)->elements[out.size() + 1] = NewPower(remaining, Object_AddRef(r));
+    if (!rest.empty()) {
+        Object *remaining;
+        if (rest.size() == 1) {
+            remaining = Object_AddRef(rest[0]);
+        } else {
+            remaining = Expression_NewSized(Builtin(SYM_Times), static_cast<int64_t>(rest.size()));
+            for (size_t i = 0; i < rest.size(); ++i) AsExpression(remaining)->elements[i + 1] = Object_AddRef(rest[i]);
+        }
+        AsExpression(result)->elements[out.size() + 1] = NewPower(remaining, Object_AddRef(r));
+    }
     return Object_Evaluate(result);
 }
 

@@ -497,12 +497,14 @@ bool IsPowerOfTwo(const BigInt *x) {
     return (t & (t - 1)) == 0;
 }
 
-// dst = dst * m for a word m >= 2, in place.
+// dst = dst * m for a word m >= 2, in place; the array grows only when
+// the product needs another limb.
 void MulWord(BigInt *dst, Limb m) {
     int64_t n = LimbCount(dst);
+    Limb carry = Limbs_MulLimb(dst->limbs, dst->limbs, n * LIMB_BYTES, m);
+    if (carry == 0) return;
     if (!Resize(dst, n + 1)) return;
-    dst->limbs[n] = Limbs_MulLimb(dst->limbs, dst->limbs, n * LIMB_BYTES, m);
-    BigInt_Normalize(dst);
+    dst->limbs[n] = carry;
 }
 
 // One step of Newton's iteration for the k-th root of m from x > 0:
