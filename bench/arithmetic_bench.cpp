@@ -5,36 +5,17 @@
 // several rounds of a loop long enough for the clock.
 #include <gmp.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "bench_timing.h"
 #include "number/integer.h"
 #include "vorlan.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Seconds per call of f: the best of five rounds, each repeating f until it
-// has run for at least 40 ms.
-template <typename F>
-double Time(F f) {
-    double best = 1e30;
-    for (int round = 0; round < 5; ++round) {
-        int64_t reps = 0;
-        auto start = Clock::now();
-        double elapsed;
-        do {
-            f();
-            ++reps;
-            elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        } while (elapsed < 0.04);
-        if (elapsed / reps < best) best = elapsed / reps;
-    }
-    return best;
-}
+using bench::Time;
 
 void Row(const char *name, double ours, double gmp) {
     std::printf("%-34s %12.1f %12.1f %8.2f\n", name, ours * 1e6, gmp * 1e6, ours / gmp);

@@ -4,9 +4,9 @@
 // cleared and so are MPFR's.
 #include <mpfr.h>
 
-#include <chrono>
 #include <cstdio>
 
+#include "bench_timing.h"
 #include "kernel/state.h"
 #include "number/bigfloat_functions.h"
 #include "number/constants.h"
@@ -14,26 +14,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Seconds per call of f: the best of three rounds, each repeating f until
-// it has run for at least 40 ms.
-template <typename F>
-double Time(F f) {
-    double best = 1e30;
-    for (int round = 0; round < 3; ++round) {
-        int64_t reps = 0;
-        auto start = Clock::now();
-        double elapsed;
-        do {
-            f();
-            ++reps;
-            elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        } while (elapsed < 0.04);
-        if (elapsed / reps < best) best = elapsed / reps;
-    }
-    return best;
-}
+using bench::Time;
 
 void Row(const char *name, int digits, double ours, double mpfr) {
     char label[64];

@@ -4,17 +4,17 @@
 // loop long enough for the clock, so that one run gives stable numbers.
 #include <gmp.h>
 
-#include <chrono>
 #include <cstdio>
 #include <random>
 #include <vector>
 
+#include "bench_timing.h"
 #include "number/bigint.h"
 #include "number/limbs.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Time;
 using Vec = std::vector<Limb>;
 
 std::mt19937_64 rng(12345);
@@ -24,30 +24,6 @@ Vec Random(int64_t n) {
     for (Limb &l : v) l = rng();
     v.back() |= Limb(1) << 63;
     return v;
-}
-
-// Seconds per call of f: the best of five rounds, each repeating f in
-// batches (so that reading the clock does not weigh on the short cases)
-// until it has run for at least 40 ms.
-template <typename F>
-double Time(F f) {
-    int64_t batch = 1;
-    for (auto start = Clock::now(); std::chrono::duration<double>(Clock::now() - start).count() < 0.001;
-         batch *= 2)
-        for (int64_t i = 0; i < batch; ++i) f();
-    double best = 1e30;
-    for (int round = 0; round < 5; ++round) {
-        int64_t reps = 0;
-        auto start = Clock::now();
-        double elapsed;
-        do {
-            for (int64_t i = 0; i < batch; ++i) f();
-            reps += batch;
-            elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        } while (elapsed < 0.04);
-        if (elapsed / reps < best) best = elapsed / reps;
-    }
-    return best;
 }
 
 // Prints one row; the target column names the ratio the case must meet.

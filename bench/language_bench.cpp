@@ -3,20 +3,19 @@
 // integer, with GMP's decimal conversion as the baseline for the latter.
 #include <gmp.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "bench_timing.h"
 #include "number/bigint.h"
 #include "number/number_text.h"
 #include "vorlan.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+using bench::Clock;
+using bench::Seconds;
 
 int64_t Input(const std::u16string &text) {
     int64_t h = Kernel_InputExpression(text.c_str());

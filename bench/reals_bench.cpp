@@ -6,41 +6,19 @@
 #include <gmp.h>
 #include <mpfr.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 
+#include "bench_timing.h"
 #include "number/bigfloat.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Time;
 
 std::mt19937_64 rng(2024);
-
-// Seconds per call of f: the best of five rounds of at least 40 ms each.
-template <typename F>
-double Time(F f) {
-    int64_t batch = 1;
-    for (auto start = Clock::now(); std::chrono::duration<double>(Clock::now() - start).count() < 0.001;
-         batch *= 2)
-        for (int64_t i = 0; i < batch; ++i) f();
-    double best = 1e30;
-    for (int round = 0; round < 5; ++round) {
-        int64_t reps = 0;
-        auto start = Clock::now();
-        double elapsed;
-        do {
-            for (int64_t i = 0; i < batch; ++i) f();
-            reps += batch;
-            elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        } while (elapsed < 0.04);
-        if (elapsed / reps < best) best = elapsed / reps;
-    }
-    return best;
-}
 
 void Row(const char *name, double ours, double mpfr) {
     std::printf("%-34s %12.3f %12.3f %8.2f\n", name, ours * 1e6, mpfr * 1e6, ours / mpfr);

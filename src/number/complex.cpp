@@ -120,19 +120,6 @@ int64_t PrecisionAccuracy(Object *o, double *precision, double *accuracy) {
     return m1 || m2;
 }
 
-double Precision(Object *o, int64_t *machine) {
-    double p;
-    int64_t m = PrecisionAccuracy(o, &p, nullptr);
-    if (machine) *machine = m;
-    return p;
-}
-
-double Accuracy(Object *o) {
-    double a;
-    PrecisionAccuracy(o, nullptr, &a);
-    return a;
-}
-
 uint32_t Hash(Object *o, uint32_t seed) {
     if (Object_Subtype(o) != SUB_PLAIN) {
         auto subtype = static_cast<uint8_t>(Object_Subtype(o));
@@ -142,7 +129,8 @@ uint32_t Hash(Object *o, uint32_t seed) {
 }
 
 #define COMPLEX_CLASS(subtype) \
-    {TYPE_COMPLEX, subtype, u"Complex", Clone, nullptr, ToText, Release, Same, nullptr, Precision, Accuracy, PrecisionAccuracy, Hash}
+    {TYPE_COMPLEX, subtype, u"Complex", Clone, nullptr, ToText, Release, Same, nullptr,              \
+     Slot_Precision<PrecisionAccuracy>, Slot_Accuracy<PrecisionAccuracy>, PrecisionAccuracy, Hash}
 
 }  // namespace
 

@@ -96,19 +96,6 @@ int64_t PrecisionAccuracy(Object *o, double *precision, double *accuracy) {
     return Object_Subtype(o) == SUB_MACHINE;
 }
 
-double Precision(Object *o, int64_t *machine) {
-    double p;
-    int64_t m = PrecisionAccuracy(o, &p, nullptr);
-    if (machine) *machine = m;
-    return p;
-}
-
-double Accuracy(Object *o) {
-    double a;
-    PrecisionAccuracy(o, nullptr, &a);
-    return a;
-}
-
 uint32_t Hash(Object *o, uint32_t seed) {
     double x = AsReal(o)->value;
     return Crc32c_Update(seed, &x, sizeof x);
@@ -153,19 +140,6 @@ int64_t BigPrecisionAccuracy(Object *o, double *precision, double *accuracy) {
     return 0;
 }
 
-double BigPrecision(Object *o, int64_t *machine) {
-    double p;
-    BigPrecisionAccuracy(o, &p, nullptr);
-    if (machine) *machine = 0;
-    return p;
-}
-
-double BigAccuracy(Object *o) {
-    double a;
-    BigPrecisionAccuracy(o, nullptr, &a);
-    return a;
-}
-
 // The limbs' CRC, complemented for negative values, as for integers.
 uint32_t BigHash(Object *o, uint32_t seed) {
     const BigFloat *b = Big(o);
@@ -176,13 +150,14 @@ uint32_t BigHash(Object *o, uint32_t seed) {
 }  // namespace
 
 #define REAL_CLASS(subtype) \
-    {TYPE_REAL, subtype, u"Real", Clone, nullptr, ToText, Release, Same, Sign, Precision, Accuracy, PrecisionAccuracy, Hash}
+    {TYPE_REAL, subtype, u"Real", Clone, nullptr, ToText, Release, Same, Sign,                      \
+     Slot_Precision<PrecisionAccuracy>, Slot_Accuracy<PrecisionAccuracy>, PrecisionAccuracy, Hash}
 
 const ObjectClass RealMachineClass = REAL_CLASS(SUB_MACHINE);
 const ObjectClass RealBigClass = {
     TYPE_REAL, SUB_BIG, u"Real",
     BigClone, nullptr, BigToText, BigRelease, BigSame, BigSign,
-    BigPrecision, BigAccuracy, BigPrecisionAccuracy, BigHash,
+    Slot_Precision<BigPrecisionAccuracy>, Slot_Accuracy<BigPrecisionAccuracy>, BigPrecisionAccuracy, BigHash,
 };
 const ObjectClass RealOverflowClass = REAL_CLASS(SUB_OVERFLOW);
 const ObjectClass RealUnderflowClass = REAL_CLASS(SUB_UNDERFLOW);

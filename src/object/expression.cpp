@@ -141,25 +141,12 @@ int64_t PrecisionAccuracy(Object *o, double *precision, double *accuracy) {
     return machine;
 }
 
-double Precision(Object *o, int64_t *machine) {
-    double p;
-    int64_t m = PrecisionAccuracy(o, &p, nullptr);
-    if (machine) *machine = m;
-    return p;
-}
-
-double Accuracy(Object *o) {
-    double a;
-    PrecisionAccuracy(o, nullptr, &a);
-    return a;
-}
-
 }  // namespace
 
 const ObjectClass ExpressionClass = {
     TYPE_EXPRESSION, SUB_PLAIN, u"Expression",
     Clone, Expression_Evaluate, Format_Expression, Release, Same, nullptr,
-    Precision, Accuracy, PrecisionAccuracy, Hash,
+    Slot_Precision<PrecisionAccuracy>, Slot_Accuracy<PrecisionAccuracy>, PrecisionAccuracy, Hash,
 };
 
 Object *Expression_New(Object *head, Object *a1, Object *a2, Object *a3, Object *a4) {

@@ -124,6 +124,23 @@ double Object_Accuracy(Object *o);
 int64_t Object_PrecisionAccuracy(Object *o, double *precision, double *accuracy);
 uint32_t Object_Hash(Object *o, uint32_t seed);
 
+// The precision and accuracy slots of a class that computes both in its
+// precisionAccuracy slot, so that the three slots never disagree.
+template <int64_t (*Both)(Object *, double *, double *)>
+double Slot_Precision(Object *o, int64_t *machine) {
+    double p;
+    int64_t m = Both(o, &p, nullptr);
+    if (machine) *machine = m;
+    return p;
+}
+
+template <int64_t (*Both)(Object *, double *, double *)>
+double Slot_Accuracy(Object *o) {
+    double a;
+    Both(o, nullptr, &a);
+    return a;
+}
+
 // A move-only owned reference for locals, so that early returns release.
 class Ref {
 public:

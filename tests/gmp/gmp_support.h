@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "number/bigint.h"
+#include "number/integer.h"
 #include "number/limbs.h"
 
 namespace gmptest {
@@ -172,5 +173,13 @@ public:
 private:
     std::mt19937_64 rng_;
 };
+
+// z = the value of an Integer object of either subtype.
+inline void ToMpz(mpz_ptr z, Object *o) {
+    if (Object_Subtype(o) == SUB_SMALL)
+        mpz_set_si(z, AsInteger(o)->small);
+    else
+        ToMpz(z, AsInteger(o)->big);
+}
 
 }  // namespace gmptest

@@ -12,15 +12,9 @@
 
 using gmptest::Gen;
 using gmptest::Mpz;
+using gmptest::ToMpz;
 
 namespace {
-
-void ToMpz(mpz_ptr z, Object *o) {
-    if (Object_Subtype(o) == SUB_SMALL)
-        mpz_set_si(z, AsInteger(o)->small);
-    else
-        gmptest::ToMpz(z, AsInteger(o)->big);
-}
 
 // A new Integer object holding z, normalised.
 Object *FromMpz(mpz_srcptr z) {

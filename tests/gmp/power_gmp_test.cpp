@@ -21,13 +21,6 @@ using gmptest::ToMpz;
 
 namespace {
 
-void IntegerToMpz(mpz_ptr z, Object *o) {
-    if (Object_Subtype(o) == SUB_SMALL)
-        mpz_set_si(z, AsInteger(o)->small);
-    else
-        ToMpz(z, AsInteger(o)->big);
-}
-
 Object *IntegerFromMpz(mpz_srcptr z) {
     if (mpz_fits_slong_p(z)) return Integer_FromSmall(mpz_get_si(z));
     Big b;
@@ -43,7 +36,7 @@ Object *IntegerFromMpz(mpz_srcptr z) {
         return ::testing::AssertionFailure() << "not an Integer, want " << gmptest::Hex(want);
     }
     Mpz got;
-    IntegerToMpz(got, r);
+    ToMpz(got, r);
     uint64_t subtype = Object_Subtype(r);
     Object_Release(r);
     if (mpz_cmp(got, want) != 0)

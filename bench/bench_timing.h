@@ -1,0 +1,39 @@
+// The clock of the benchmarks: every case is timed the same way, so that
+// the ratios against the baselines compare like with like.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// Seconds per call of f: the best of five rounds, each repeating f in
+// batches (so that reading the clock does not weigh on the short cases)
+// until it has run for at least 40 ms.
+template <typename F>
+double Time(F f) {
+    int64_t batch = 1;
+    for (auto start = Clock::now(); Seconds(start) < 0.001; batch *= 2)
+        for (int64_t i = 0; i < batch; ++i) f();
+    double best = 1e30;
+    for (int round = 0; round < 5; ++round) {
+        int64_t reps = 0;
+        auto start = Clock::now();
+        double elapsed;
+        do {
+            for (int64_t i = 0; i < batch; ++i) f();
+            reps += batch;
+            elapsed = Seconds(start);
+        } while (elapsed < 0.04);
+        if (elapsed / reps < best) best = elapsed / reps;
+    }
+    return best;
+}
+
+}  // namespace bench
