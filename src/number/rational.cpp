@@ -8,6 +8,8 @@
 #include "kernel/state.h"
 #include "number/bigint.h"
 #include "number/integer.h"
+#include "number/number_arith.h"
+#include "number/real.h"
 #include "syntax/format_state.h"
 #include "syntax/formatter.h"
 
@@ -123,6 +125,29 @@ void Parts(Object *x, Object **n, Object **d) {
     }
 }
 
+// Consumes num and den, of which at least one is a saturated real after an
+// integer overflow: their quotient by the real rules, so that an
+// overflowed numerator gives Overflow, an overflowed denominator Underflow,
+// and both together Indeterminate.
+Object *SaturatedQuotient(Object *num, Object *den) {
+    Object *reciprocal;
+    if (Object_IsInteger(den)) {
+        reciprocal = Rational_Make(Integer_FromSmall(1), den);
+    } else {
+        int sign = Object_Sign(den);
+        Object_Release(den);
+        reciprocal = Real_NewSaturated(SUB_UNDERFLOW, sign);
+    }
+    return Number_Multiply(num, reciprocal);
+}
+
+// Consumes the numerator and denominator of a result: the normalised
+// fraction, or the saturated quotient when either part overflowed.
+Object *Fraction(Object *num, Object *den) {
+    if (!Object_IsInteger(num) || !Object_IsInteger(den)) return SaturatedQuotient(num, den);
+    return Rational_Make(num, den);
+}
+
 }  // namespace
 
 const ObjectClass RationalClass = {
@@ -169,15 +194,8 @@ Object *Rational_Add(Object *a, Object *b) {
     Object *left = Integer_Multiply(n1, Object_AddRef(d2));
     Object *right = Integer_Multiply(n2, Object_AddRef(d1));
     Object *den = Integer_Multiply(d1, d2);
-    if (!Object_IsInteger(left) || !Object_IsInteger(right) || !Object_IsInteger(den)) {
-        // Integer overflow: the parts are the Overflow reals now, and the
-        // sum of their quotients carries the saturated value on.
-        Object_Release(left);
-        Object_Release(right);
-        Object_Release(den);
-        return Object_AddRef(kernel.constants.overflow);
-    }
-    return Rational_Make(Integer_Add(left, right), den);
+    if (!Object_IsInteger(left) || !Object_IsInteger(right)) return SaturatedQuotient(Number_Add(left, right), den);
+    return Fraction(Integer_Add(left, right), den);
 }
 
 Object *Rational_Multiply(Object *a, Object *b) {
@@ -186,21 +204,7 @@ Object *Rational_Multiply(Object *a, Object *b) {
     Parts(b, &n2, &d2);
     Object_Release(a);
     Object_Release(b);
-    Object *num = Integer_Multiply(n1, n2);
-    Object *den = Integer_Multiply(d1, d2);
-    if (!Object_IsInteger(num) || !Object_IsInteger(den)) {
-        // An overflowed numerator makes the magnitude huge, an overflowed
-        // denominator tiny; the sign follows the numerator's.
-        bool hugeValue = !Object_IsInteger(num);
-        int sign = Object_Sign(num) * Object_Sign(den);
-        bool both = !Object_IsInteger(num) && !Object_IsInteger(den);
-        Object_Release(num);
-        Object_Release(den);
-        if (both) return Builtin(SYM_Indeterminate);
-        if (hugeValue) return Object_AddRef(sign < 0 ? kernel.constants.negativeOverflow : kernel.constants.overflow);
-        return Object_AddRef(sign < 0 ? kernel.constants.negativeUnderflow : kernel.constants.underflow);
-    }
-    return Rational_Make(num, den);
+    return Fraction(Integer_Multiply(n1, n2), Integer_Multiply(d1, d2));
 }
 
 Object *Rational_Negate(Object *q) {

@@ -53,6 +53,19 @@ TEST_F(NumberTest, ExactArithmeticStaysExact) {
     Object_Release(huge);
 }
 
+// An intermediate product beyond the limb limit saturates: a huge
+// numerator gives Overflow, a huge denominator Underflow, both Indeterminate.
+TEST_F(NumberTest, RationalOverflowSaturates) {
+    kernel.numbers.limbLimit = 2;
+    auto big = [] { return Integer_FromText(u"1267650600228229401496703205376", 10); };  // 2^100
+    EXPECT_EQ(Text(Number_Multiply(Rational_Make(big(), Int(3)), Rational_Make(big(), Int(5)))), "Overflow");
+    EXPECT_EQ(Text(Number_Multiply(Rational_Make(Int(-3), big()), Rational_Make(Int(5), big()))), "-Underflow");
+    EXPECT_EQ(Text(Number_Add(Rational_Make(Int(1), big()), Rational_Make(Int(1), Number_Add(big(), Int(1))))),
+              "Underflow");
+    EXPECT_EQ(Host().messages.size(), 3u);
+    kernel.numbers.limbLimit = BIGINT_LIMB_LIMIT;
+}
+
 TEST_F(NumberTest, ComplexNormalisation) {
     EXPECT_EQ(Text(Z(Int(2), Int(0))), "2");
     EXPECT_EQ(Text(Z(Int(2), R(0.0))), "2+0.0*I");
