@@ -23,6 +23,7 @@ void EvaluateArguments(Object *e, int64_t from, int64_t to) {
 
 Object *MarkEvaluated(Object *e) {
     AsExpression(e)->stamp = kernel.generation;
+    AsExpression(e)->verified = 0;
     return e;
 }
 
@@ -118,6 +119,12 @@ Object *EvaluateWithRecord(Object *e, SymbolRecord *r) {
 int64_t Expression_IsEvaluated(Object *e) {
     int64_t stamp = AsExpression(e)->stamp;
     if (stamp == 0) return 0;
+    // Every definition raises the generation, so a tree found evaluated in
+    // the current generation is still evaluated: neither it nor its parts
+    // need to be walked again. Without this, a tree met again at every
+    // level of a deep rewrite would be walked once per level.
+    int64_t generation = kernel.generation;
+    if (AsExpression(e)->verified == generation) return stamp;
     struct Frame {
         Expression *e;
         int64_t next;
@@ -135,12 +142,13 @@ int64_t Expression_IsEvaluated(Object *e) {
         if (Object_IsExpression(element)) {
             int64_t s = AsExpression(element)->stamp;
             if (s == 0 || s > outer) return 0;
-            stack.push({AsExpression(element), 0});
+            if (AsExpression(element)->verified != generation) stack.push({AsExpression(element), 0});
         } else if (Object_IsSymbol(element)) {
             int64_t s = AsSymbol(element)->stamp;
             if (s == 0 || s > outer) return 0;
         }
     }
+    AsExpression(e)->verified = generation;
     return stamp;
 }
 

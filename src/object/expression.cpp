@@ -36,6 +36,7 @@ Expression *Allocate(Object *head, int64_t n) {
     auto *e = static_cast<Expression *>(Pool_Alloc(&kernel.expressions));
     e->header.cls = &ExpressionClass;
     e->header.refs = 1;
+    e->verified = 0;
     e->length = n;
     e->elements = NewArray(n + 1);
     e->elements[0] = head;
@@ -163,6 +164,7 @@ Object *Expression_New(Object *head, Object *a1, Object *a2, Object *a3, Object 
 Object *Expression_NewEvaluated(Object *head, Object *a1, Object *a2, Object *a3, Object *a4) {
     Object *e = Expression_New(head, a1, a2, a3, a4);
     AsExpression(e)->stamp = kernel.generation;
+    AsExpression(e)->verified = 0;
     return e;
 }
 

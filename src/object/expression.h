@@ -11,6 +11,7 @@
 struct Expression {
     Object header;
     int64_t stamp;       // 0: not evaluated since built or changed
+    int64_t verified;    // generation in which the whole tree was last found evaluated
     int64_t length;      // number of arguments
     Object **elements;   // owned, length + 1 slots
 };
