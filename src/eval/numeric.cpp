@@ -210,9 +210,11 @@ Object *Builtin_Calculate(Object *call) {
     } else {
         return call;
     }
-    // A target that is not a positive finite count of digits cannot be
-    // met; the call stays as it is.
-    if (!(digits > 0) || !std::isfinite(digits)) return call;
+    // A target that is not a positive count of digits, or that needs more
+    // limbs than a number may have, cannot be met; the call stays as it is
+    // rather than running out of memory halfway.
+    double limitDigits = static_cast<double>(kernel.numbers.limbLimit) * LIMB_BITS / LOG2_10;
+    if (!(digits > 0) || !(digits <= limitDigits)) return call;
     Object *r = Numeric_Evaluate(Object_AddRef(x), NUMERIC_PRECISION, digits);
     // An expression's value was checked against the target; an inexact
     // number asked for more digits than it has is checked here.
