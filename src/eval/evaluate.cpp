@@ -22,8 +22,11 @@ void EvaluateArguments(Object *e, int64_t from, int64_t to) {
 }
 
 Object *MarkEvaluated(Object *e) {
-    AsExpression(e)->stamp = kernel.generation;
-    AsExpression(e)->verified = 0;
+    Expression *x = AsExpression(e);
+    // Whatever changes an expression in place clears its stamp first, so a
+    // verification can be stale only when the stamp changes here.
+    if (x->stamp != kernel.generation) x->verified = 0;
+    x->stamp = kernel.generation;
     return e;
 }
 

@@ -164,7 +164,6 @@ Object *Expression_New(Object *head, Object *a1, Object *a2, Object *a3, Object 
 Object *Expression_NewEvaluated(Object *head, Object *a1, Object *a2, Object *a3, Object *a4) {
     Object *e = Expression_New(head, a1, a2, a3, a4);
     AsExpression(e)->stamp = kernel.generation;
-    AsExpression(e)->verified = 0;
     return e;
 }
 
