@@ -40,10 +40,6 @@ bool IsIndeterminate(Object *o) { return o == BuiltinBorrowed(SYM_Indeterminate)
 // DirectedInfinity with no argument or one: the forms that absorb numbers.
 bool IsInfinity(Object *o) { return IsCall(o, SYM_DirectedInfinity) && Expression_Length(o) <= 1; }
 
-bool IsSmallInteger(Object *o, int64_t v) {
-    return Object_IsInteger(o) && Object_Subtype(o) == SUB_SMALL && AsInteger(o)->small == v;
-}
-
 Object *SmallInteger(ConstantInteger which) { return Object_AddRef(kernel.constants.integers[which]); }
 
 // The dispatch kinds of an operand, in the order in which the pair
@@ -164,9 +160,9 @@ Object *NormalDirection(Object *d) {
 Object *InfinityFromNormal(Object *d) {
     const KernelConstants &c = kernel.constants;
     if (IsIndeterminate(d)) return d;
-    if (IsSmallInteger(d, 1)) return Object_ReleaseReturn(d, Object_AddRef(c.infinity));
-    if (IsSmallInteger(d, -1)) return Object_ReleaseReturn(d, Object_AddRef(c.negativeInfinity));
-    if (IsSmallInteger(d, 0)) return Object_ReleaseReturn(d, Object_AddRef(c.complexInfinity));
+    if (Integer_Is(d, 1)) return Object_ReleaseReturn(d, Object_AddRef(c.infinity));
+    if (Integer_Is(d, -1)) return Object_ReleaseReturn(d, Object_AddRef(c.negativeInfinity));
+    if (Integer_Is(d, 0)) return Object_ReleaseReturn(d, Object_AddRef(c.complexInfinity));
     return Expression_NewEvaluated(Builtin(SYM_DirectedInfinity), d);
 }
 
@@ -190,7 +186,7 @@ Object *Uncombined(BuiltinSymbol head, Object *a, Object *b) {
 // they were when the pair does not combine.
 
 Object *NumberPlusSymbol(Ref &n, Ref &s) {
-    if (IsSmallInteger(n.get(), 0)) return s.release();
+    if (Integer_Is(n.get(), 0)) return s.release();
     if (Number_IsInexact(n.get()) && Object_IsNumeric(s.get())) {
         if (Object *v = Arith_Absorb(n.get(), Object_AddRef(s.get()))) return Number_Add(n.release(), v);
     }
@@ -198,7 +194,7 @@ Object *NumberPlusSymbol(Ref &n, Ref &s) {
 }
 
 Object *NumberPlusExpression(Ref &n, Ref &e) {
-    if (IsSmallInteger(n.get(), 0)) return e.release();
+    if (Integer_Is(n.get(), 0)) return e.release();
     if (IsCall(e.get(), SYM_Plus)) return AppendAndEvaluate(e.release(), n.release());
     if (IsInfinity(e.get())) return e.release();
     if (Number_IsInexact(n.get()) && Object_IsNumeric(e.get())) {
@@ -290,7 +286,7 @@ Object *CombinePlus(Ref &a, Ref &b) {
 
 Object *NumberTimesSymbol(Ref &n, Ref &s) {
     if (Number_IsZero(n.get())) return n.release();
-    if (IsSmallInteger(n.get(), 1)) return s.release();
+    if (Integer_Is(n.get(), 1)) return s.release();
     if (Number_IsInexact(n.get()) && Object_IsNumeric(s.get())) {
         if (Object *v = Arith_Absorb(n.get(), Object_AddRef(s.get()))) return Number_Multiply(n.release(), v);
     }
@@ -305,7 +301,7 @@ Object *NumberTimesExpression(Ref &n, Ref &e) {
         return InfinityOf(Arith_Times(Object_AddRef(Expression_At(e.get(), 1)), n.release()));
     }
     if (Number_IsZero(n.get())) return n.release();
-    if (IsSmallInteger(n.get(), 1)) return e.release();
+    if (Integer_Is(n.get(), 1)) return e.release();
     if (Number_IsInexact(n.get()) && Object_IsNumeric(e.get())) {
         if (Object *v = Arith_Absorb(n.get(), Object_AddRef(e.get()))) return Number_Multiply(n.release(), v);
     }
@@ -417,7 +413,7 @@ Object *Fold(Object *call, Object *(*pair)(Object *, Object *, uint64_t), int64_
         if (IsIndeterminate(r)) return Object_ReleaseReturn(call, r);
         Object_Release(elements[j]);
         elements[j] = nullptr;
-        if (IsSmallInteger(r, neutral)) {
+        if (Integer_Is(r, neutral)) {
             Object_Release(r);
             Object_Release(elements[i]);
             elements[i] = nullptr;

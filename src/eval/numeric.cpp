@@ -40,7 +40,7 @@ private:
 // Consumes o.
 Object *ConvertReal(Object *o, int64_t mode, double digits) {
     if (mode == NUMERIC_MACHINE) {
-        if (Real_IsMachine(o) || (Object_IsReal(o) && !Real_IsBig(o))) return o;
+        if (Object_IsReal(o) && !Real_IsBig(o)) return o;
         double d = Number_ToDouble(o);
         Object *r = Real_Normalize(Real_FromDouble(d));
         // A non-zero value below the double range is an underflow.
@@ -94,7 +94,8 @@ Object *EvaluateArguments(Object *e, int64_t mode, double digits) {
 }
 
 // Whether a Real result reached `digits` of precision (or accuracy); when
-// it went beyond, it is cut to exactly that. Borrows *slot, replacing it.
+// it went beyond, it is cut to exactly that. *slot is owned by the caller's
+// container: its reference is consumed and replaced by the result's.
 bool SettleReal(Object **slot, int64_t mode, double digits) {
     Object *o = *slot;
     if (!Real_IsBig(o)) return true;

@@ -47,10 +47,6 @@ bool HasHead(Object *o, BuiltinSymbol id) {
     return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(id);
 }
 
-bool IsSmallInteger(Object *o, int64_t v) {
-    return Object_IsInteger(o) && Object_Subtype(o) == SUB_SMALL && AsInteger(o)->small == v;
-}
-
 bool IsOdd(Object *integer) {
     if (Object_Subtype(integer) == SUB_SMALL) return AsInteger(integer)->small & 1;
     return AsInteger(integer)->big->limbs[0] & 1;
@@ -162,7 +158,7 @@ Object *ExactReciprocal(Object *v) {
 // The exact q-th root of the Integer m >= 1, or null when m is not a q-th
 // power. Borrows both.
 Object *ExactRoot(Object *m, Object *q) {
-    if (IsSmallInteger(m, 1)) return Int(1);
+    if (Integer_Is(m, 1)) return Int(1);
     // Every q-th power above 1 has at least q bits.
     if (Object_Subtype(q) != SUB_SMALL) return nullptr;
     Object *rem = nullptr;
@@ -182,7 +178,7 @@ Object *RootPower(Object *base, Object *exponent, uint64_t flags) {
     Ref b(base), e(exponent);
     int bs = Object_Sign(base), es = Object_Sign(exponent);
     if (bs == 0) return es < 0 ? ComplexInfinity() : Int(0);
-    if (IsSmallInteger(base, 1)) return Int(1);
+    if (Integer_Is(base, 1)) return Int(1);
 
     Object *p = AsRational(exponent)->numerator, *q = AsRational(exponent)->denominator;
     Object *rem = nullptr;
@@ -201,7 +197,7 @@ Object *RootPower(Object *base, Object *exponent, uint64_t flags) {
         if (!rd) Object_Release(rn);
     }
     bool negativeR = Object_Sign(r.get()) < 0;
-    bool q2 = IsSmallInteger(q, 2);
+    bool q2 = Integer_Is(q, 2);
     if (root) {
         Object *absR = negativeR ? Integer_Negate(Object_AddRef(r.get())) : Object_AddRef(r.get());
         Object *v = ExactPower(root.release(), absR);
@@ -276,7 +272,7 @@ Object *BigRealPower(Object *base, Object *exponent, double bits, uint64_t flags
         return FromFloat(&r);
     }
     Object *q = Object_IsRational(exponent) ? AsRational(exponent)->denominator : nullptr;
-    if (q && IsSmallInteger(q, 2)) {
+    if (q && Integer_Is(q, 2)) {
         // (-x)^(p/2) = x^(p/2) I^p, exactly imaginary.
         if (Mod4(AsRational(exponent)->numerator) == 3) BigFloat_Negate(&r, &r);
         return Complex_MakeImaginary(FromFloat(&r));
@@ -371,8 +367,8 @@ Object *Reciprocal(Object *w) {
 }
 
 bool IsImaginaryUnit(Object *z) {
-    if (!Object_IsComplex(z) || Object_Subtype(z) != SUB_PLAIN || !IsSmallInteger(AsComplex(z)->re, 0)) return false;
-    return IsSmallInteger(AsComplex(z)->im, 1) || IsSmallInteger(AsComplex(z)->im, -1);
+    if (!Object_IsComplex(z) || Object_Subtype(z) != SUB_PLAIN || !Integer_Is(AsComplex(z)->re, 0)) return false;
+    return Integer_Is(AsComplex(z)->im, 1) || Integer_Is(AsComplex(z)->im, -1);
 }
 
 // z ^ n for a Complex z (not zero) and an Integer n, by binary powering
@@ -384,7 +380,7 @@ Object *ComplexIntegerPower(Object *z, Object *n) {
     if (IsImaginaryUnit(z)) {
         // (+-I)^n runs through 1, +-I, -1, -+I.
         int64_t low = Mod4(n);
-        int64_t unit = IsSmallInteger(AsComplex(z)->im, 1) ? 1 : -1;
+        int64_t unit = Integer_Is(AsComplex(z)->im, 1) ? 1 : -1;
         if (low == 0) return Int(1);
         if (low == 2) return Int(-1);
         return Complex_MakeImaginary(Int(low == 1 ? unit : -unit));
@@ -490,7 +486,7 @@ Object *Exponential(Object *y) {
 // base: x^0 = 1 and the inexact zero exponents. Null when none applies.
 // Borrows exponent.
 Object *GenericPower(Object *exponent) {
-    if (IsSmallInteger(exponent, 0)) return Int(1);
+    if (Integer_Is(exponent, 0)) return Int(1);
     if (!Number_IsZero(exponent)) return nullptr;
     if (Object_IsReal(exponent)) return Real_FromDouble(1.0);
     if (Object_IsComplex(exponent)) return Complex_Make(Real_FromDouble(1.0), Real_FromDouble(0.0));
@@ -609,8 +605,8 @@ Object *Arith_PowerPair(Object *base, Object *exponent, uint64_t flags) {
     if (numberBase && numberExponent) return NumberPower(base, exponent, flags);
 
     Ref b(base), e(exponent);
-    if (numberExponent && IsSmallInteger(exponent, 1)) return b.release();
-    if (numberBase && IsSmallInteger(base, 1))
+    if (numberExponent && Integer_Is(exponent, 1)) return b.release();
+    if (numberBase && Integer_Is(base, 1))
         return Infinity_Classify(exponent, nullptr, nullptr) != 0 ? Indeterminate() : Int(1);
     if (base == BuiltinBorrowed(SYM_E) && Object_IsReal(exponent) && !IsSaturatedReal(exponent))
         return Exponential(e.release());

@@ -41,15 +41,11 @@ void Release(Object *o) {
     Pool_Free(&kernel.numbers.complexes, o);
 }
 
-bool IsExactInteger(Object *o, int64_t v) {
-    return Object_IsInteger(o) && Object_Subtype(o) == SUB_SMALL && AsInteger(o)->small == v;
-}
-
 // "I", "-I" or the text of im followed by "*I".
 void AppendImaginary(Object *im, TextBuffer &text) {
-    if (IsExactInteger(im, 1)) {
+    if (Integer_Is(im, 1)) {
         text += u"I";
-    } else if (IsExactInteger(im, -1)) {
+    } else if (Integer_Is(im, -1)) {
         text += u"-I";
     } else {
         Format_Append(im, text);
@@ -78,8 +74,8 @@ void ToText(Object *o, TextBuffer &text) {
         text += u")";
         return;
     }
-    if (IsExactInteger(c->re, 0)) {
-        int64_t precedence = IsExactInteger(c->im, 1) ? 18 : IsExactInteger(c->im, -1) ? 10 : 11;
+    if (Integer_Is(c->re, 0)) {
+        int64_t precedence = Integer_Is(c->im, 1) ? 18 : Integer_Is(c->im, -1) ? 10 : 11;
         TextBuffer body;
         AppendImaginary(c->im, body);
         if (Context_WouldNeedParens(precedence)) text += u"(" + body + u")";
@@ -92,7 +88,7 @@ void ToText(Object *o, TextBuffer &text) {
     }
     TextBuffer body;
     Format_Append(c->re, body);
-    if (Object_Sign(c->im) >= 0 && !IsExactInteger(c->im, -1)) body += u"+";
+    if (Object_Sign(c->im) >= 0 && !Integer_Is(c->im, -1)) body += u"+";
     AppendImaginary(c->im, body);
     if (Context_Pop()) text += u"(" + body + u")";
     else text += body;
@@ -167,7 +163,7 @@ bool IsZeroPart(Object *o) { return IsRealNumber(o) && Object_Sign(o) == 0 && !I
 
 Object *Complex_Normalize(Object *c) {
     Complex *z = AsComplex(c);
-    if (IsExactInteger(z->im, 0)) return Object_ReleaseReturn(c, Object_AddRef(z->re));
+    if (Integer_Is(z->im, 0)) return Object_ReleaseReturn(c, Object_AddRef(z->re));
     auto saturate = [&](uint64_t subtype) { return Object_ReleaseReturn(c, Complex_NewSaturated(subtype)); };
     if (IsSaturated(z->re, SUB_OVERFLOW) || IsSaturated(z->im, SUB_OVERFLOW)) return saturate(SUB_OVERFLOW);
     bool reTiny = IsSaturated(z->re, SUB_UNDERFLOW), imTiny = IsSaturated(z->im, SUB_UNDERFLOW);

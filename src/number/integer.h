@@ -21,6 +21,11 @@ extern const ObjectClass IntegerBigClass;
 
 inline bool Object_IsInteger(const Object *o) { return o->cls->type == TYPE_INTEGER; }
 inline Integer *AsInteger(Object *o) { return reinterpret_cast<Integer *>(o); }
+// Whether o is the Integer v (a value that fits a word is always held in
+// one, so only subtype 1 needs looking at).
+inline bool Integer_Is(Object *o, int64_t v) {
+    return Object_IsInteger(o) && Object_Subtype(o) == SUB_SMALL && AsInteger(o)->small == v;
+}
 
 // Returns a new Integer of subtype 1 holding v.
 Object *Integer_FromSmall(int64_t v);

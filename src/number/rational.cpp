@@ -85,34 +85,6 @@ void IntegerValue(Object *i, BigInt *dst) {
     else BigInt_Copy(dst, AsInteger(i)->big);
 }
 
-// Consumes a and b; returns the truncated quotient a / b of two Integers
-// (b non-zero). Used for exact divisions by a common factor.
-Object *Quotient(Object *a, Object *b) {
-    if (Object_Subtype(a) == SUB_SMALL && Object_Subtype(b) == SUB_SMALL) {
-        int64_t x = AsInteger(a)->small, y = AsInteger(b)->small;
-        // -2^63 / -1 is the only quotient that does not fit a word.
-        if (!(x == INT64_MIN && y == -1)) {
-            Object_Release(a);
-            Object_Release(b);
-            return Integer_FromSmall(x / y);
-        }
-    }
-    BigInt x = {}, y = {};
-    IntegerValue(a, &x);
-    IntegerValue(b, &y);
-    Object_Release(a);
-    Object_Release(b);
-    Object *r = Integer_FromBigInt();
-    BigInt_DivMod(AsInteger(r)->big, &x, &y, nullptr);
-    BigInt_Release(&x);
-    BigInt_Release(&y);
-    return Integer_Normalize(r);
-}
-
-bool IsIntegerValue(Object *o, int64_t v) {
-    return Object_IsInteger(o) && Object_Subtype(o) == SUB_SMALL && AsInteger(o)->small == v;
-}
-
 // The numerator and denominator of an Integer or Rational, as new
 // references.
 void Parts(Object *x, Object **n, Object **d) {
@@ -171,16 +143,16 @@ Object *Rational_Normalize(Object *q) {
         r->denominator = Integer_Negate(r->denominator);
     }
     if (Object_Sign(r->denominator) == 0) return Object_ReleaseReturn(q, Object_AddRef(kernel.constants.complexInfinity));
-    if (IsIntegerValue(r->denominator, 1) || Object_Sign(r->numerator) == 0)
+    if (Integer_Is(r->denominator, 1) || Object_Sign(r->numerator) == 0)
         return Object_ReleaseReturn(q, Object_AddRef(r->numerator));
     Object *g = Integer_Gcd(Object_AddRef(r->numerator), Object_AddRef(r->denominator));
     if (Object_Same(g, r->denominator)) {
-        Object *v = Quotient(Object_AddRef(r->numerator), g);
+        Object *v = Integer_DivMod(Object_AddRef(r->numerator), g, nullptr);
         return Object_ReleaseReturn(q, v);
     }
-    if (IsIntegerValue(g, 1)) return Object_ReleaseReturn(g, q);
-    r->numerator = Quotient(r->numerator, Object_AddRef(g));
-    r->denominator = Quotient(r->denominator, g);
+    if (Integer_Is(g, 1)) return Object_ReleaseReturn(g, q);
+    r->numerator = Integer_DivMod(r->numerator, Object_AddRef(g), nullptr);
+    r->denominator = Integer_DivMod(r->denominator, g, nullptr);
     return q;
 }
 

@@ -186,7 +186,7 @@ void Real_SetSubtype(Object *o, uint64_t subtype) {
         BigFloat *b = r->big;
         if (subtype == SUB_MACHINE) {
             double d = BigFloat_ToDouble(b);
-            if (!std::isfinite(d) && !std::isnan(d)) {
+            if (std::isinf(d)) {
                 subtype = SUB_OVERFLOW;
                 d = d > 0 ? 1.0 : -1.0;
             } else if (d == 0.0 && b->kind != FloatZero) {

@@ -79,9 +79,7 @@ bool IsNumber(Object *o) { return IsRealNumber(o) || Object_Type(o) == TYPE_COMP
 bool IsNegative(Object *o) { return IsRealNumber(o) && Object_Sign(o) < 0; }
 
 // Only the exact integer: a real -1.0 keeps its exponent in the text.
-bool IsMinusOne(Object *o) {
-    return Object_Type(o) == TYPE_INTEGER && Object_Subtype(o) == SUB_SMALL && AsInteger(o)->small == -1;
-}
+bool IsMinusOne(Object *o) { return Integer_Is(o, -1); }
 
 // Pushes a formatter's own context. On a full stack it writes the cut
 // marker in place of the whole operator and answers false; the caller then
