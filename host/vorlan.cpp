@@ -170,10 +170,20 @@ std::vector<Input> Cut(const std::string &text, bool *open = nullptr) {
     return inputs;
 }
 
+// The kernel gives 0 for an input with tokens only when it could not finish
+// the call: it ran out of memory, and it is still usable.
+const char kNoMemoryInput[] = "Out of memory: the input could not be read.";
+const char kNoMemoryEvaluation[] = "Out of memory: the evaluation was abandoned.";
+
 // Evaluates a parsed handle and prints the result unless it is Null.
 void EvaluateAndPrint(int64_t handle) {
     int64_t result = Kernel_EvaluateExpression(handle);
     EndPrintedLine();
+    if (!result) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", kNoMemoryEvaluation);
+        return;
+    }
     std::string text = ToUtf8(Kernel_OutputExpression(result));
     if (text != "Null") std::printf("%s\n", text.c_str());
     std::fflush(stdout);
@@ -191,7 +201,11 @@ int RunScript(const std::string &name, const std::string &source) {
             handles.push_back(h);
             continue;
         }
-        if (g_syntaxError.empty()) continue;  // nothing but comments
+        if (g_syntaxError.empty()) {
+            // Cut keeps only inputs with tokens, so this one ran out of memory.
+            std::fprintf(stderr, "%s:%d: %s\n", name.c_str(), input.line, kNoMemoryInput);
+            continue;
+        }
         std::fprintf(stderr, "%s:%d: Syntax error: %s\n", name.c_str(), input.line, ToUtf8(g_syntaxError).c_str());
         Kernel_Terminate();
         return 1;
@@ -211,6 +225,7 @@ int RunText(const std::string &text) {
         return 1;
     }
     if (h) EvaluateAndPrint(h);
+    else if (!Cut(WithCrLf(text)).empty()) std::fprintf(stderr, "%s\n", kNoMemoryInput);
     Kernel_Terminate();
     return 0;
 }
@@ -233,9 +248,11 @@ int RunInteractive() {
         if (pending.find_first_not_of(" \t") != std::string::npos) add_history(pending.c_str());
         g_syntaxError.clear();
         int64_t h = Kernel_InputExpression(ToUtf16(pending).c_str());
+        bool tokens = !Cut(pending).empty();
         pending.clear();
         if (h) EvaluateAndPrint(h);
         else if (!g_syntaxError.empty()) std::fprintf(stderr, "Syntax error: %s\n", ToUtf8(g_syntaxError).c_str());
+        else if (tokens) std::fprintf(stderr, "%s\n", kNoMemoryInput);
     }
     std::printf("\n");
     Kernel_Terminate();

@@ -10,6 +10,8 @@
 // (x + x becomes Times(2, x)), so user rules see every intermediate form.
 #include "eval/arith.h"
 
+#include "eval/power.h"
+
 #include <cmath>
 #include <utility>
 
@@ -506,3 +508,18 @@ Object *Builtin_DirectedInfinity(Object *call) {
     Object_Release(call);
     return InfinityFromNormal(normal);
 }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_DirectedInfinity, {u"DirectedInfinity(\?)"}, Builtin_DirectedInfinity},
+    {SYM_Divide, {u"Divide(\?, \?)"}, Builtin_Divide},
+    {SYM_Minus, {u"Minus(\?)"}, Builtin_Minus},
+    {SYM_Plus, {u"Plus(\?\?\?)"}, Builtin_Plus},
+    {SYM_Subtract, {u"Subtract(\?, \?)"}, Builtin_Subtract},
+    {SYM_Times, {u"Times(\?\?\?)"}, Builtin_Times},
+};
+
+}  // namespace
+
+extern const NativeTable ArithNatives = NativeTable_Of(kNatives);

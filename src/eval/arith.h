@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "object/native_table.h"
 #include "object/object.h"
 
 // Flag of the pair operations: an uncombinable pair releases both operands
@@ -16,10 +17,9 @@ constexpr uint64_t ARITH_TRY_ONLY = 1;
 // The binary combinations. Each consumes a and b and returns a new
 // reference, or null with ARITH_TRY_ONLY when the pair does not combine.
 // Without the flag an uncombinable pair gives Plus(a, b) / Times(a, b) with
-// the operands in canonical order, or Power(a, b).
+// the operands in canonical order. The power pair is in power.h.
 Object *Arith_PlusPair(Object *a, Object *b, uint64_t flags);
 Object *Arith_TimesPair(Object *a, Object *b, uint64_t flags);
-Object *Arith_PowerPair(Object *base, Object *exponent, uint64_t flags);
 
 // The builders: offer the two-argument expression to user definitions (up
 // values of the operands' heads, then definitions of Plus, Times or Power)
@@ -44,8 +44,9 @@ Object *Arith_Absorb(Object *u, Object *v);
 // Native implementations; each consumes the call.
 Object *Builtin_Plus(Object *call);
 Object *Builtin_Times(Object *call);
-Object *Builtin_Power(Object *call);
 Object *Builtin_Subtract(Object *call);
 Object *Builtin_Divide(Object *call);
 Object *Builtin_Minus(Object *call);
 Object *Builtin_DirectedInfinity(Object *call);
+
+extern const NativeTable ArithNatives;

@@ -43,15 +43,3 @@ uint64_t Compare(Object *a, Object *b, uint64_t request, BindingList *listA = nu
 // The result for (b, a) from the result for (a, b).
 uint64_t Compare_Mirror(uint64_t bits);
 
-// The relational built-ins. Each consumes the call and returns True, False,
-// an integer (Order), or the call itself (or a reduced copy of it) when the
-// relation cannot be decided.
-Object *Builtin_Same(Object *call);
-Object *Builtin_Unsame(Object *call);
-Object *Builtin_Order(Object *call);
-Object *Builtin_Equal(Object *call);
-Object *Builtin_Unequal(Object *call);
-Object *Builtin_Less(Object *call);
-Object *Builtin_LessEqual(Object *call);
-Object *Builtin_Greater(Object *call);
-Object *Builtin_GreaterEqual(Object *call);

@@ -11,8 +11,9 @@
 #include <new>
 
 #include "kernel/state.h"
+#include "object/sanitizer.h"
 
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef VORLAN_ASAN
 #include <sanitizer/common_interface_defs.h>
 #define DEEP_STACK_ASAN 1
 #endif
@@ -32,6 +33,7 @@ struct DeepStack {
     Object *(*fn)(Object *);
     Object *arg;
     Object *result;
+    bool failed;  // fn threw; the throw is repeated on the caller's stack
 #ifdef DEEP_STACK_ASAN
     void *fakeStack;
     const void *callerBottom;
@@ -51,26 +53,33 @@ DeepStack *Stack() {
     return s;
 }
 
+// An exception cannot unwind past the trampoline: nothing above it on this
+// stack leads back to the caller. It is caught here and thrown again once
+// the caller's stack is back.
+[[gnu::noinline]] void RunGuarded(DeepStack *s) {
+    try {
+        s->result = s->fn(s->arg);
+    } catch (...) {
+        s->failed = true;
+    }
+}
+
 void Trampoline() {
     auto *s = static_cast<DeepStack *>(kernel.eval.deepStack);
 #ifdef DEEP_STACK_ASAN
     __sanitizer_finish_switch_fiber(nullptr, &s->callerBottom, &s->callerSize);
 #endif
-    s->result = s->fn(s->arg);
+    RunGuarded(s);
 #ifdef DEEP_STACK_ASAN
     // This fiber ends here; control returns to the caller through uc_link.
     __sanitizer_start_switch_fiber(nullptr, s->callerBottom, s->callerSize);
 #endif
 }
 
-}  // namespace
-
-Object *DeepStack_Run(Object *(*fn)(Object *), Object *arg) {
-    DeepStack *s = Stack();
-    if (!s || s->active) return fn(arg);
-    s->fn = fn;
-    s->arg = arg;
-    s->result = nullptr;
+// Runs the trampoline on the deep stack and comes back. Kept apart from
+// DeepStack_Run because getcontext returns twice: no local of the caller may
+// live across it.
+[[gnu::noinline]] void Switch(DeepStack *s) {
     getcontext(&s->callee);
     s->callee.uc_stack.ss_sp = s->base + kGuardBytes;
     s->callee.uc_stack.ss_size = kStackBytes - kGuardBytes;
@@ -85,6 +94,19 @@ Object *DeepStack_Run(Object *(*fn)(Object *), Object *arg) {
     __sanitizer_finish_switch_fiber(s->fakeStack, nullptr, nullptr);
 #endif
     s->active = false;
+}
+
+}  // namespace
+
+Object *DeepStack_Run(Object *(*fn)(Object *), Object *arg) {
+    DeepStack *s = Stack();
+    if (!s || s->active) return fn(arg);
+    s->fn = fn;
+    s->arg = arg;
+    s->result = nullptr;
+    s->failed = false;
+    Switch(s);
+    if (s->failed) throw std::bad_alloc();
     return s->result;
 }
 

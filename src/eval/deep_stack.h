@@ -7,7 +7,8 @@
 #include "object/object.h"
 
 // Runs fn(arg) on the deep stack and returns its result; a call made while
-// already on it runs directly. Ownership is fn's.
+// already on it runs directly. Ownership is fn's. When fn runs out of
+// memory, std::bad_alloc reaches the caller on its own stack.
 Object *DeepStack_Run(Object *(*fn)(Object *), Object *arg);
 
 // Returns the stack's address space at library unload.

@@ -192,7 +192,12 @@ const char16_t *AssignmentName(uint64_t flags) {
 
 }  // namespace
 
-Object *Symbol_Define(Object *lhs, uint64_t flags, void *payload, OutputFormatter formatter) {
+namespace {
+
+// Symbol_Define and Symbol_DefineNative: stores value (borrowed; a new
+// reference goes into each entry) or native at every target of lhs
+// (consumed).
+Object *Define(Object *lhs, uint64_t flags, Object *value, NativeFunction native, OutputFormatter formatter) {
     std::vector<SymbolRecord *> targets = Targets(lhs, flags);
     if (!targets.empty()) ++kernel.generation;
     Object *last = nullptr;
@@ -208,22 +213,46 @@ Object *Symbol_Define(Object *lhs, uint64_t flags, void *payload, OutputFormatte
             DefinitionEntry *e = Definition_Find(r, lhs, FIND_EXACT | FIND_REPLACE | FIND_CREATE, nullptr);
             e->flags |= flags & (DEF_VALUE | DEF_NATIVE | DEF_DELAYED | DEF_SUB);
             if (flags & DEF_NATIVE) {
-                e->native = reinterpret_cast<NativeFunction>(payload);
+                e->native = native;
             } else {
                 Object_Release(e->right);
-                e->right = Object_AddRef(static_cast<Object *>(payload));
+                e->right = Object_AddRef(value);
             }
         }
         r->symbol->stamp = 0;
     }
-    if (flags & DEF_VALUE) Object_Release(static_cast<Object *>(payload));
     Object_Release(lhs);
     return last;
+}
+
+}  // namespace
+
+Object *Symbol_Define(Object *lhs, uint64_t flags, Object *value, OutputFormatter formatter) {
+    Ref owned(flags & DEF_VALUE ? value : nullptr);
+    return Define(lhs, flags & ~DEF_NATIVE, value, nullptr, formatter);
+}
+
+Object *Symbol_DefineNative(Object *lhs, uint64_t flags, NativeFunction native, OutputFormatter formatter) {
+    return Define(lhs, (flags & ~DEF_VALUE) | DEF_NATIVE, nullptr, native, formatter);
 }
 
 DefinitionEntry *Definition_Find(SymbolRecord *r, Object *lhs, uint64_t flags, Object **partial) {
     if (flags & FIND_EXACT) return FindExact(r, lhs, flags);
     return FindMatching(r, lhs, flags, partial);
+}
+
+void Definitions_AbandonMatches() {
+    auto abandon = [](DefinitionEntry *e) {
+        e->users = 0;
+        e->bindings.busy = false;
+        Bindings_Clear(&e->bindings);
+    };
+    for (void *p = Pool_First(&kernel.symbolRecords); p; p = Pool_Next(&kernel.symbolRecords, p)) {
+        auto *r = static_cast<SymbolRecord *>(p);
+        if (r->ownValue) abandon(r->ownValue);
+        if (r->definitions)
+            for (DefinitionEntry *e : *r->definitions) abandon(e);
+    }
 }
 
 void Definitions_Clear(SymbolRecord *r) {
@@ -337,3 +366,17 @@ Object *Builtin_Clear(Object *call) {
     ClearOne(Expression_At(call, 1));
     return Object_ReleaseReturn(call, Builtin(SYM_Null));
 }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_Clear, {u"Clear(\?)"}, Builtin_Clear},
+    {SYM_Define, {u"Define(\?, \?)"}, Builtin_Define},
+    {SYM_DefineDelayed, {u"DefineDelayed(\?, \?)"}, Builtin_DefineDelayed},
+    {SYM_SubDefine, {u"SubDefine(\?, \?)"}, Builtin_SubDefine},
+    {SYM_SubDefineDelayed, {u"SubDefineDelayed(\?, \?)"}, Builtin_SubDefineDelayed},
+};
+
+}  // namespace
+
+extern const NativeTable DefinitionNatives = NativeTable_Of(kNatives);

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "object/native_table.h"
+
 #include "eval/pattern.h"
 #include "object/object.h"
 #include "object/symbol.h"
@@ -33,18 +35,27 @@ struct DefinitionEntry {
 };
 
 // Stores a definition or attributes. lhs is consumed; with DEF_VALUE so is
-// the right side passed as payload; with DEF_NATIVE payload is the native.
-// The low 12 bits of flags are attribute bits OR-ed into each target record;
-// a non-null formatter becomes the records' output formatter. Protected
-// targets are refused with a message. Returns the symbol of the last record
-// handled (borrowed), or null.
-Object *Symbol_Define(Object *lhs, uint64_t flags, void *payload, OutputFormatter formatter);
+// value, the right side (otherwise value is null). The low 12 bits of flags
+// are attribute bits OR-ed into each target record; a non-null formatter
+// becomes the records' output formatter. Protected targets are refused with
+// a message. Returns the symbol of the last record handled (borrowed), or
+// null.
+Object *Symbol_Define(Object *lhs, uint64_t flags, Object *value, OutputFormatter formatter);
+
+// Symbol_Define for a native implementation: attaches native to the
+// argument pattern lhs (consumed), with the attribute bits of flags.
+Object *Symbol_DefineNative(Object *lhs, uint64_t flags, NativeFunction native, OutputFormatter formatter);
 
 // Exact mode (FIND_EXACT): the entry for the left side lhs (borrowed),
 // replaced or created as flags say. Matching mode: the first entry whose left
 // side matches subject (borrowed); with a partial slot, a partial match of a
 // Flat head stores its partial result (owned) there.
 DefinitionEntry *Definition_Find(SymbolRecord *r, Object *lhs, uint64_t flags, Object **partial);
+
+// Forgets the matches that an abandoned call left running: every entry's
+// bindings are released and it counts no users. Entries retired while such
+// a match held them are not reachable any more and stay allocated.
+void Definitions_AbandonMatches();
 
 // Drops every definition of the record, releasing what they hold.
 void Definitions_Clear(SymbolRecord *r);
@@ -59,3 +70,6 @@ Object *Builtin_DefineDelayed(Object *call);
 Object *Builtin_SubDefine(Object *call);
 Object *Builtin_SubDefineDelayed(Object *call);
 Object *Builtin_Clear(Object *call);
+
+// The natives of this module, for the registry.
+extern const NativeTable DefinitionNatives;

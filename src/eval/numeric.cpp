@@ -222,3 +222,13 @@ Object *Builtin_Calculate(Object *call) {
     if (!Object_IsExpression(x) && Number_IsInexact(x)) r = Settle(r, NUMERIC_PRECISION, digits);
     return Object_ReleaseReturn(call, r);
 }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_Calculate, {u"Calculate(\?)", u"Calculate(\?, \?)"}, Builtin_Calculate},
+};
+
+}  // namespace
+
+extern const NativeTable NumericNatives = NativeTable_Of(kNatives);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "object/native_table.h"
+
 #include "number/number_state.h"
 #include "object/object.h"
 
@@ -32,3 +34,6 @@ uint64_t Numeric_CompareValues(Object *a, Object *b);
 
 // Calculate(x), Calculate(x, p). Consumes the call.
 Object *Builtin_Calculate(Object *call);
+
+// The natives of this module, for the registry.
+extern const NativeTable NumericNatives;

@@ -1171,3 +1171,13 @@ Object *Builtin_Matching(Object *call) {
     Object_Release(call);
     return Builtin(matched ? SYM_True : SYM_False);
 }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_Matching, {u"Matching(\?, \?)"}, Builtin_Matching},
+};
+
+}  // namespace
+
+extern const NativeTable PatternNatives = NativeTable_Of(kNatives);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "object/native_table.h"
+
 #include "object/object.h"
 
 struct MatchState;
@@ -61,3 +63,6 @@ Object *Sequence_Extract(Object *e, int64_t start, int64_t count, Object *head);
 
 // Matching[expr, pattern]: True or False. Consumes call.
 Object *Builtin_Matching(Object *call);
+
+// The natives of this module, for the registry.
+extern const NativeTable PatternNatives;

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "eval/power.h"
+
 #include "eval/arith.h"
 #include "kernel/message.h"
 #include "kernel/state.h"
@@ -631,3 +633,13 @@ Object *Builtin_Power(Object *call) {
     Object *r = Arith_PowerPair(Object_AddRef(Expression_At(call, 1)), Object_AddRef(Expression_At(call, 2)), ARITH_TRY_ONLY);
     return r ? Object_ReleaseReturn(call, r) : call;
 }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_Power, {u"Power(\?, \?)"}, Builtin_Power},
+};
+
+}  // namespace
+
+extern const NativeTable PowerNatives = NativeTable_Of(kNatives);

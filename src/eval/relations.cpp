@@ -1,5 +1,7 @@
 // The relational built-ins: structural sameness, canonical order, numeric
 // equality and the ordering chains, all answered through Compare.
+#include "eval/relations.h"
+
 #include <vector>
 
 #include "eval/compare.h"
@@ -137,3 +139,21 @@ Object *Builtin_LessEqual(Object *call) { return Chain(call, CMP_LESS | CMP_EQUA
 Object *Builtin_Greater(Object *call) { return Chain(call, CMP_GREATER, CMP_LESS | CMP_EQUAL); }
 
 Object *Builtin_GreaterEqual(Object *call) { return Chain(call, CMP_GREATER | CMP_EQUAL, CMP_LESS); }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_Equal, {u"Equal(\?\?\?)"}, Builtin_Equal},
+    {SYM_Greater, {u"Greater(\?\?\?)"}, Builtin_Greater},
+    {SYM_GreaterEqual, {u"GreaterEqual(\?\?\?)"}, Builtin_GreaterEqual},
+    {SYM_Less, {u"Less(\?\?\?)"}, Builtin_Less},
+    {SYM_LessEqual, {u"LessEqual(\?\?\?)"}, Builtin_LessEqual},
+    {SYM_Order, {u"Order(\?, \?)"}, Builtin_Order},
+    {SYM_Same, {u"Same(\?, \?\?)"}, Builtin_Same},
+    {SYM_Unequal, {u"Unequal(\?\?\?)"}, Builtin_Unequal},
+    {SYM_Unsame, {u"Unsame(\?, \?\?)"}, Builtin_Unsame},
+};
+
+}  // namespace
+
+extern const NativeTable RelationNatives = NativeTable_Of(kNatives);

@@ -11,6 +11,7 @@
 #include "number/real.h"
 #include "object/string.h"
 #include "object/symbol.h"
+#include "kernel/boundary.h"
 #include "kernel/export.h"
 #include "kernel/state.h"
 #include "syntax/formatter.h"
@@ -23,36 +24,51 @@ namespace {
 Object *FromHandle(int64_t handle) { return reinterpret_cast<Object *>(handle); }
 int64_t ToHandle(Object *o) { return reinterpret_cast<int64_t>(o); }
 
+// Handle 0 is what a syntax error gives, and every handle is dead while the
+// kernel is not initialized; neither may reach the object layer.
+bool Usable(int64_t handle) { return handle != 0 && kernel.initialized; }
+
 }  // namespace
 
 // Tokenizes and parses the text; a syntax error gives 0 and its text through
-// callback 3 when that is bound. A text without tokens gives 0 silently.
+// callback 3 when that is bound. A text without tokens gives 0 silently, and
+// so does a text that runs the kernel out of memory.
 KERNEL_EXPORT int64_t Kernel_InputExpression(const char16_t *text) {
-    if (!text || !kernel.syntax.lexer) return 0;
-    bool syntaxError = false;
-    Object *e = Parser_ParseText(text, &syntaxError);
-    if (syntaxError) {
-        if (auto report = kernel.callbacks.syntaxError) report(Grammar_LastError(kernel.syntax.grammar).c_str());
-    }
-    return ToHandle(e);
+    if (!text || !kernel.initialized || !kernel.syntax.lexer) return 0;
+    return Boundary_Call<int64_t>(0, [&] {
+        bool syntaxError = false;
+        Object *e = Parser_ParseText(text, &syntaxError);
+        if (syntaxError) {
+            if (auto report = kernel.callbacks.syntaxError) report(Grammar_LastError(kernel.syntax.grammar).c_str());
+        }
+        return ToHandle(e);
+    });
 }
 
+// Consumes the handle; 0 when there is nothing to evaluate or the
+// evaluation ran out of memory.
 KERNEL_EXPORT int64_t Kernel_EvaluateExpression(int64_t handle) {
-    return ToHandle(Evaluate_TopLevel(FromHandle(handle)));
+    if (!Usable(handle)) return 0;
+    return Boundary_Call<int64_t>(0, [&] { return ToHandle(Evaluate_TopLevel(FromHandle(handle))); });
 }
 
 KERNEL_EXPORT const char16_t *Kernel_OutputExpression(int64_t handle) {
-    kernel.lastOutput = Format_Standard(FromHandle(handle));
-    return kernel.lastOutput.c_str();
+    static const char16_t kEmpty[] = u"";
+    if (!Usable(handle)) return kEmpty;
+    return Boundary_Call<const char16_t *>(kEmpty, [&] {
+        kernel.lastOutput = Format_Standard(FromHandle(handle));
+        return kernel.lastOutput.c_str();
+    });
 }
 
 KERNEL_EXPORT int64_t Kernel_DuplicateExpression(int64_t handle) {
+    if (!Usable(handle)) return 0;
     Object_AddRef(FromHandle(handle));
     return handle;
 }
 
 KERNEL_EXPORT int64_t Kernel_FreeExpression(int64_t handle) {
-    Object_Release(FromHandle(handle));
+    if (Usable(handle)) Object_Release(FromHandle(handle));
     return 0;
 }
 
@@ -76,10 +92,8 @@ int64_t Saturate(double x) {
 // Rationals and reals of every subtype have a double value for the host.
 bool IsRationalOrReal(Object *v) { return Object_IsReal(v) || Object_Type(v) == TYPE_RATIONAL; }
 
-}  // namespace
-
-KERNEL_EXPORT int64_t Kernel_GetValue(const char16_t *name, int64_t code, void *out1, int64_t *out2) {
-    if (!name || code < 1 || code > 4) return 0;
+// Kernel_GetValue without its checks.
+int64_t GetValue(const char16_t *name, int64_t code, void *out1, int64_t *out2) {
     Object *value = Evaluate_TopLevel(Symbol_Intern(name));
     KeepForHost(value);
     switch (code) {
@@ -104,8 +118,8 @@ KERNEL_EXPORT int64_t Kernel_GetValue(const char16_t *name, int64_t code, void *
     }
 }
 
-KERNEL_EXPORT int64_t Kernel_SetValue(const char16_t *name, int64_t code, const void *value, int64_t length) {
-    if (!name || code < 1 || code > 4) return 0;
+// Kernel_SetValue without its checks.
+int64_t SetValue(const char16_t *name, int64_t code, const void *value, int64_t length) {
     Object *o;
     switch (code) {
     case 1:
@@ -124,4 +138,16 @@ KERNEL_EXPORT int64_t Kernel_SetValue(const char16_t *name, int64_t code, const 
     }
     Symbol_Define(Symbol_Intern(name), DEF_VALUE, o, nullptr);
     return 0;
+}
+
+}  // namespace
+
+KERNEL_EXPORT int64_t Kernel_GetValue(const char16_t *name, int64_t code, void *out1, int64_t *out2) {
+    if (!name || code < 1 || code > 4 || !kernel.initialized) return 0;
+    return Boundary_Call<int64_t>(0, [&] { return GetValue(name, code, out1, out2); });
+}
+
+KERNEL_EXPORT int64_t Kernel_SetValue(const char16_t *name, int64_t code, const void *value, int64_t length) {
+    if (!name || code < 1 || code > 4 || !kernel.initialized) return 0;
+    return Boundary_Call<int64_t>(0, [&] { return SetValue(name, code, value, length); });
 }

@@ -2,6 +2,7 @@
 // clearing step that drops the whole object world at once.
 #include "kernel/lifecycle.h"
 
+#include "kernel/boundary.h"
 #include "kernel/export.h"
 #include "kernel/state.h"
 #include "object/registry.h"
@@ -16,9 +17,9 @@
 // the old world are forgotten with it.
 void Kernel_Clear() {
     Pool_Clear(&kernel.expressions);
-    kernel.releaseQueue.clear();
-    kernel.hostValues.clear();
+    kernel.releaseQueue = nullptr;
     kernel.releasing = false;
+    kernel.hostValues.clear();
     SymbolTable_Clear();
     NumberState_Clear(kernel.numbers);
     Pool_Clear(&kernel.strings);
@@ -31,14 +32,20 @@ void Kernel_Clear() {
     kernel.constants = {};
 }
 
+// A kernel whose set-up ran out of memory stays uninitialized: the other
+// exported functions then refuse to work rather than run on a half-built
+// symbol world, and the next Kernel_Initialize starts clean.
 KERNEL_EXPORT int64_t Kernel_Initialize(void) {
     Kernel_Terminate();
-    Settings_SetDefaults(kernel.settings);
-    Tokenizer_Setup();
-    Parser_Setup();
-    Format_Reset();
-    Registry_Run();
-    kernel.initialized = true;
+    Boundary_Call<int>(0, [] {
+        Settings_SetDefaults(kernel.settings);
+        Tokenizer_Setup();
+        Parser_Setup();
+        Format_Reset();
+        Registry_Run();
+        kernel.initialized = true;
+        return 0;
+    });
     return 1;
 }
 
@@ -46,16 +53,27 @@ KERNEL_EXPORT int64_t Kernel_Terminate(void) {
     kernel.callbacks.print = nullptr;
     kernel.callbacks.message = nullptr;
     kernel.callbacks.reserved = nullptr;
-    Kernel_Clear();
-    Parser_Teardown();
-    Tokenizer_Teardown();
     kernel.initialized = false;
+    Boundary_Call<int>(0, [] {
+        Kernel_Clear();
+        Parser_Teardown();
+        Tokenizer_Teardown();
+        return 0;
+    });
     return 0;
 }
 
+// Without an initialized kernel there is no front end to register the
+// built-ins with, so a reset then does nothing.
 KERNEL_EXPORT int64_t Kernel_Reset(void) {
-    Kernel_Clear();
-    Registry_Run();
+    if (!kernel.initialized) return 0;
+    kernel.initialized = false;
+    Boundary_Call<int>(0, [] {
+        Kernel_Clear();
+        Registry_Run();
+        kernel.initialized = true;
+        return 0;
+    });
     return 0;
 }
 

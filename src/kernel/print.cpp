@@ -56,3 +56,14 @@ bool Format_Output(Object *e, TextBuffer &text) {
     Context_Pop();
     return true;
 }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_Output, {u"Output(\?\?\?)"}, Builtin_Output},
+    {SYM_Print, {u"Print(\?\?)"}, Builtin_Print},
+};
+
+}  // namespace
+
+extern const NativeTable PrintNatives = NativeTable_Of(kNatives);

@@ -1,6 +1,7 @@
 // The built-ins that write to the host: Print and Output.
 #pragma once
 
+#include "object/native_table.h"
 #include "object/object.h"
 
 // Print[a1, ..., an]: passes each argument's text to the print callback
@@ -15,3 +16,6 @@ Object *Builtin_Output(Object *call);
 // Output formatter: at the top level, the arguments' standard forms on lines
 // of their own (joined by CR LF); elsewhere it declines. Borrows e.
 bool Format_Output(Object *e, TextBuffer &text);
+
+// The natives of this module, for the registry.
+extern const NativeTable PrintNatives;

@@ -20,6 +20,7 @@
 #include "syntax/syntax_state.h"
 
 struct Symbol;
+struct Expression;
 
 // Name to symbol; the keys view the names the symbols own.
 using SymbolTable = std::unordered_map<std::u16string_view, Symbol *>;
@@ -82,9 +83,11 @@ struct KernelState {
     Pool attributeTable;
 
     // Expressions whose count reached zero and whose elements still have to
-    // be released; drained by the outermost release so that freeing a deeply
-    // nested expression does not recurse.
-    std::vector<Object *> releaseQueue;
+    // be released, linked through their dead stamp fields; drained by the
+    // outermost release so that freeing a deeply nested expression does not
+    // recurse, and never allocates, so that a release is safe while an
+    // exception unwinds.
+    Expression *releaseQueue;
     bool releasing;
 
     std::array<Object *, SYM_COUNT> builtins;      // one reference to each built-in symbol

@@ -557,6 +557,13 @@ void BigInt_Power(BigInt *dst, const BigInt *a, uint64_t n) {
     uint64_t limitBits = static_cast<uint64_t>(kernel.numbers.limbLimit) * LIMB_BITS;
     if (n > limitBits / high) return BigInt_SetInfinite(dst, sign);
 
+    // The last squaring needs the result and a work record of up to
+    // n * (high + 1) bits each. When memory cannot hold them, the power
+    // overflows now instead of after the long squarings that lead there.
+    uint64_t finalLimbs = n * (high + 1) / LIMB_BITS + 2;
+    if (void *probe = std::malloc(2 * finalLimbs * LIMB_BYTES)) std::free(probe);
+    else return BigInt_SetInfinite(dst, sign);
+
     if (IsPowerOfTwo(a)) {
         WordRecord one(1);
         BigInt_Shift(dst, &one.rec, static_cast<int64_t>(n * high));

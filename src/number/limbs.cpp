@@ -8,6 +8,7 @@
 #include <immintrin.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <utility>

@@ -259,3 +259,14 @@ Object *Builtin_Accuracy(Object *call) {
     else result = Real_FromDouble(a - 1);
     return Object_ReleaseReturn(call, result);
 }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_Accuracy, {u"Accuracy(\?)"}, Builtin_Accuracy},
+    {SYM_Precision, {u"Precision(\?)"}, Builtin_Precision},
+};
+
+}  // namespace
+
+extern const NativeTable RealNatives = NativeTable_Of(kNatives);

@@ -4,6 +4,7 @@
 // place by switching their class record.
 #pragma once
 
+#include "object/native_table.h"
 #include "object/object.h"
 
 struct BigFloat;
@@ -59,3 +60,6 @@ Object *Real_Normalize(Object *o, uint64_t flags = 0);
 // Precision[x], Accuracy[x]. Consume the call.
 Object *Builtin_Precision(Object *call);
 Object *Builtin_Accuracy(Object *call);
+
+// The natives of this module, for the registry.
+extern const NativeTable RealNatives;

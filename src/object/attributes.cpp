@@ -110,3 +110,15 @@ Object *Builtin_Attributes(Object *call) {
 
 Object *Builtin_SetAttributes(Object *call) { return Change(call, true); }
 Object *Builtin_ClearAttributes(Object *call) { return Change(call, false); }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_Attributes, {u"Attributes(\?Symbol)"}, Builtin_Attributes},
+    {SYM_ClearAttributes, {u"ClearAttributes(\?Symbol, \?Symbol | {\?\?\?Symbol})"}, Builtin_ClearAttributes},
+    {SYM_SetAttributes, {u"SetAttributes(\?Symbol, \?Symbol | {\?\?\?Symbol})"}, Builtin_SetAttributes},
+};
+
+}  // namespace
+
+extern const NativeTable AttributeNatives = NativeTable_Of(kNatives);

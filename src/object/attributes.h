@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "object/native_table.h"
+
 #include "object/object.h"
 
 struct Symbol;
@@ -30,3 +32,6 @@ void Attributes_Apply(Symbol *s, Object *value, bool set);
 Object *Builtin_Attributes(Object *call);
 Object *Builtin_SetAttributes(Object *call);
 Object *Builtin_ClearAttributes(Object *call);
+
+// The natives of this module, for the registry.
+extern const NativeTable AttributeNatives;

@@ -32,13 +32,22 @@ void ResizeArray(Expression *e, int64_t oldSlots, int64_t n) {
     e->elements = a;
 }
 
+// The array comes first, so that a failed allocation leaves no half-made
+// record in the pool.
 Expression *Allocate(Object *head, int64_t n) {
-    auto *e = static_cast<Expression *>(Pool_Alloc(&kernel.expressions));
+    Object **elements = NewArray(n + 1);
+    Expression *e;
+    try {
+        e = static_cast<Expression *>(Pool_Alloc(&kernel.expressions));
+    } catch (...) {
+        std::free(elements);
+        throw;
+    }
     e->header.cls = &ExpressionClass;
     e->header.refs = 1;
     e->verified = 0;
     e->length = n;
-    e->elements = NewArray(n + 1);
+    e->elements = elements;
     e->elements[0] = head;
     return e;
 }
@@ -56,15 +65,17 @@ void Free(Expression *e) {
 }
 
 // At count zero the expression joins the release queue; only the outermost
-// release drains it, so nested expressions are freed in a loop.
+// release drains it, so nested expressions are freed in a loop. A dead
+// expression's stamp is never read again, so it holds the queue's link.
 void Release(Object *o) {
     if (--o->refs > 0) return;
-    kernel.releaseQueue.push_back(o);
+    Expression *dead = AsExpression(o);
+    dead->stamp = reinterpret_cast<intptr_t>(kernel.releaseQueue);
+    kernel.releaseQueue = dead;
     if (kernel.releasing) return;
     kernel.releasing = true;
-    while (!kernel.releaseQueue.empty()) {
-        Expression *e = AsExpression(kernel.releaseQueue.back());
-        kernel.releaseQueue.pop_back();
+    while (Expression *e = kernel.releaseQueue) {
+        kernel.releaseQueue = reinterpret_cast<Expression *>(e->stamp);
         for (int64_t i = 0; i <= e->length; ++i) Object_Release(e->elements[i]);
         Free(e);
     }

@@ -45,3 +45,13 @@ Object *Builtin_IsNumeric(Object *call) {
     bool numeric = Object_IsNumeric(Expression_At(call, 1));
     return Object_ReleaseReturn(call, Builtin(numeric ? SYM_True : SYM_False));
 }
+
+namespace {
+
+const NativeRow kNatives[] = {
+    {SYM_IsNumeric, {u"IsNumeric(\?)"}, Builtin_IsNumeric},
+};
+
+}  // namespace
+
+extern const NativeTable IsNumericNatives = NativeTable_Of(kNatives);

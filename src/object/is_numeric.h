@@ -2,6 +2,7 @@
 // functions whose arguments are all numeric.
 #pragma once
 
+#include "object/native_table.h"
 #include "object/object.h"
 
 // Borrows o.
@@ -9,3 +10,6 @@ bool Object_IsNumeric(Object *o);
 
 // IsNumeric[x]: True or False. Consumes call.
 Object *Builtin_IsNumeric(Object *call);
+
+// The natives of this module, for the registry.
+extern const NativeTable IsNumericNatives;

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
+#include "object/sanitizer.h"
+
+#ifdef VORLAN_ASAN
 #include <sanitizer/asan_interface.h>
 #define POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
 #define POOL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))

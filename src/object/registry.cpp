@@ -1,8 +1,11 @@
 #include "object/registry.h"
 
+#include <array>
 #include <cmath>
 
 #include "eval/arith.h"
+#include "eval/power.h"
+#include "eval/relations.h"
 #include "eval/compare.h"
 #include "eval/definition.h"
 #include "eval/numeric.h"
@@ -314,47 +317,20 @@ const FormatterEntry kFormatters[] = {
     {SYM_Xor, Format_Logic},
 };
 
-// The native implementations that exist, with the argument patterns they
-// are registered for, in registration order.
-struct NativeEntry {
-    BuiltinSymbol symbol;
-    const char16_t *patterns[2];
-    NativeFunction native;
+// The tables of natives, one per module that implements built-ins.
+const NativeTable *const kModuleNatives[] = {
+    &ArithNatives, &AttributeNatives, &DefinitionNatives, &IsNumericNatives, &NumericNatives,
+    &PatternNatives, &PowerNatives, &PrintNatives, &RealNatives, &RelationNatives,
 };
 
-const NativeEntry kNatives[] = {
-    {SYM_Accuracy, {u"Accuracy(\?)"}, Builtin_Accuracy},
-    {SYM_Attributes, {u"Attributes(\?Symbol)"}, Builtin_Attributes},
-    {SYM_Calculate, {u"Calculate(\?)", u"Calculate(\?, \?)"}, Builtin_Calculate},
-    {SYM_Clear, {u"Clear(\?)"}, Builtin_Clear},
-    {SYM_ClearAttributes, {u"ClearAttributes(\?Symbol, \?Symbol | {\?\?\?Symbol})"}, Builtin_ClearAttributes},
-    {SYM_Define, {u"Define(\?, \?)"}, Builtin_Define},
-    {SYM_DefineDelayed, {u"DefineDelayed(\?, \?)"}, Builtin_DefineDelayed},
-    {SYM_DirectedInfinity, {u"DirectedInfinity(\?)"}, Builtin_DirectedInfinity},
-    {SYM_Divide, {u"Divide(\?, \?)"}, Builtin_Divide},
-    {SYM_Equal, {u"Equal(\?\?\?)"}, Builtin_Equal},
-    {SYM_Greater, {u"Greater(\?\?\?)"}, Builtin_Greater},
-    {SYM_GreaterEqual, {u"GreaterEqual(\?\?\?)"}, Builtin_GreaterEqual},
-    {SYM_IsNumeric, {u"IsNumeric(\?)"}, Builtin_IsNumeric},
-    {SYM_Less, {u"Less(\?\?\?)"}, Builtin_Less},
-    {SYM_LessEqual, {u"LessEqual(\?\?\?)"}, Builtin_LessEqual},
-    {SYM_Matching, {u"Matching(\?, \?)"}, Builtin_Matching},
-    {SYM_Minus, {u"Minus(\?)"}, Builtin_Minus},
-    {SYM_Order, {u"Order(\?, \?)"}, Builtin_Order},
-    {SYM_Precision, {u"Precision(\?)"}, Builtin_Precision},
-    {SYM_Output, {u"Output(\?\?\?)"}, Builtin_Output},
-    {SYM_Plus, {u"Plus(\?\?\?)"}, Builtin_Plus},
-    {SYM_Power, {u"Power(\?, \?)"}, Builtin_Power},
-    {SYM_Print, {u"Print(\?\?)"}, Builtin_Print},
-    {SYM_Same, {u"Same(\?, \?\?)"}, Builtin_Same},
-    {SYM_SetAttributes, {u"SetAttributes(\?Symbol, \?Symbol | {\?\?\?Symbol})"}, Builtin_SetAttributes},
-    {SYM_SubDefine, {u"SubDefine(\?, \?)"}, Builtin_SubDefine},
-    {SYM_SubDefineDelayed, {u"SubDefineDelayed(\?, \?)"}, Builtin_SubDefineDelayed},
-    {SYM_Subtract, {u"Subtract(\?, \?)"}, Builtin_Subtract},
-    {SYM_Times, {u"Times(\?\?\?)"}, Builtin_Times},
-    {SYM_Unequal, {u"Unequal(\?\?\?)"}, Builtin_Unequal},
-    {SYM_Unsame, {u"Unsame(\?, \?\?)"}, Builtin_Unsame},
-};
+// Each built-in's row of natives, by symbol; null for symbols without one.
+using NativeIndex = std::array<const NativeRow *, SYM_COUNT>;
+
+void IndexNatives(NativeIndex &index) {
+    index.fill(nullptr);
+    for (const NativeTable *table : kModuleNatives)
+        for (size_t i = 0; i < table->count; ++i) index[table->rows[i].symbol] = &table->rows[i];
+}
 
 // The head symbol of the atoms of each type id.
 const struct {
@@ -368,12 +344,6 @@ const struct {
 OutputFormatter FormatterOf(BuiltinSymbol id) {
     for (const FormatterEntry &row : kFormatters)
         if (row.symbol == id) return row.formatter;
-    return nullptr;
-}
-
-const NativeEntry *NativeOf(BuiltinSymbol id) {
-    for (const NativeEntry &row : kNatives)
-        if (row.symbol == id) return &row;
     return nullptr;
 }
 
@@ -392,18 +362,17 @@ void RegisterPlain(BuiltinSymbol id, uint64_t attributes) {
 // A function: each registered pattern receives the native implementation.
 // Protected comes with the last registration only, since a Protected symbol
 // refuses definitions.
-void RegisterFunction(BuiltinSymbol id, uint64_t attributes) {
+void RegisterFunction(BuiltinSymbol id, uint64_t attributes, const NativeRow *row) {
     Intern(id);
-    const NativeEntry *row = NativeOf(id);
     if (!row) {
         RegisterPlain(id, attributes);
         return;
     }
     size_t count = row->patterns[1] ? 2 : 1;
     for (size_t i = 0; i < count; ++i) {
-        uint64_t flags = (i + 1 == count ? attributes : attributes & ~ATTR_PROTECTED) | DEF_NATIVE;
+        uint64_t flags = i + 1 == count ? attributes : attributes & ~ATTR_PROTECTED;
         Object *pattern = Parser_ParseText(row->patterns[i]);
-        Symbol_Define(pattern, flags, reinterpret_cast<void *>(row->native), FormatterOf(id));
+        Symbol_DefineNative(pattern, flags, row->native, FormatterOf(id));
     }
 }
 
@@ -473,7 +442,9 @@ void Registry_Run() {
     for (BuiltinSymbol id : kValueSymbols) {
         Symbol_Define(Object_AddRef(Intern(id)), kValueAttributes | DEF_VALUE, Object_AddRef(ValueOf(id)), nullptr);
     }
-    for (const PlainEntry &row : kFunctions) RegisterFunction(row.symbol, row.attributes);
+    NativeIndex natives;
+    IndexNatives(natives);
+    for (const PlainEntry &row : kFunctions) RegisterFunction(row.symbol, row.attributes, natives[row.symbol]);
     RegisterMessages(kEarlyMessages, std::size(kMessages));
     Attributes_FillTable();
     kernel.generation = 1;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "eval/compare.h"
+#include "eval/relations.h"
 #include "eval/pattern.h"
 #include "eval/sort.h"
 #include "number/real.h"

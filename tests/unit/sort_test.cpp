@@ -122,7 +122,7 @@ TEST_F(SortTest, AnOrderingFunctionDecidesThroughItsValue) {
         {u"keeping", Keeping, {3, 1, 2, 5, 4}, {3, 1, 2, 5, 4}},
     };
     for (const Case &c : cases) {
-        Symbol_Define(Call(c.name, Sym(u"Any"), Sym(u"Any")), DEF_NATIVE, reinterpret_cast<void *>(c.native), nullptr);
+        Symbol_DefineNative(Call(c.name, Sym(u"Any"), Sym(u"Any")), 0, c.native, nullptr);
         Object *f = Sym(c.name);
         Object *sorted = Expression_Sort(Ints(c.input), f, 1);
         EXPECT_EQ(Values(sorted), c.expected) << Narrow(c.name);
