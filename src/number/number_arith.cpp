@@ -132,9 +132,13 @@ Object *RealPair(Op op, Object *a, Object *b) {
         Combine(op, fr.get(), AsReal(a)->big, AsReal(b)->big);
         return FromRecord(a, b, fr.get());
     }
-    // One exact operand and one arbitrary-precision real.
+    // One exact operand and one arbitrary-precision real. The exact 0 times
+    // a finite record is exactly 0; as a record it would be a zero without
+    // error bound, a Real that claims to be exact.
     Object *exact = ka == K_BIG ? b : a;
     const BigFloat *other = AsReal(ka == K_BIG ? a : b)->big;
+    if (op == Op::Multiply && Integer_Is(exact, 0) && BigFloat_IsFinite(other))
+        return Object_ReleaseReturn(ka == K_BIG ? a : b, exact);
     Number_ToBigFloat(exact, fx.get(), ConversionBits(op, exact, other));
     Combine(op, fr.get(), other, fx.get());
     return FromRecord(a, b, fr.get());
