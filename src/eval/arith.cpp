@@ -164,9 +164,10 @@ Object *CoprimeParts(Object *z) {
 // (ComplexInfinity), Indeterminate for Indeterminate, a complex number
 // divided by its size (a unit Complex when the size is rational or the
 // number inexact, else the number with coprime Integer parts times the
-// power -1/2 of its squared size), and d itself otherwise. A product of a number and positive real
-// factors points where the number does, so the factors are dropped: a unit
-// direction times a number normalises again from the number alone.
+// power -1/2 of its squared size), and d itself otherwise. A product of a
+// number and positive real factors points where the number does, so the
+// factors are dropped: a unit direction times a number normalises again
+// from the number alone.
 Object *NormalDirection(Object *d) {
     if (IsIndeterminate(d)) return d;
     if (Number_Is(d) && !Object_IsComplex(d)) {

@@ -510,7 +510,8 @@ int InfinityDirection(Object *o) {
 // constant or expression by its value at machine precision). Borrows x.
 uint64_t InfinityVersusFinite(int d, Object *x) {
     Ref value(Number_Is(x) ? Object_AddRef(x) : Numeric_Evaluate(Object_AddRef(x), NUMERIC_MACHINE, 0));
-    uint64_t unordered = UnorderedBit(value.get(), CMP_SECOND_UNORDERED) | (d == DIRECTION_COMPLEX ? CMP_FIRST_UNORDERED : 0);
+    uint64_t unordered = UnorderedBit(value.get(), CMP_SECOND_UNORDERED);
+    if (d == DIRECTION_COMPLEX) unordered |= CMP_FIRST_UNORDERED;
     return unordered ? CMP_UNEQUAL | unordered : SignRelation(d);
 }
 
@@ -519,7 +520,9 @@ uint64_t InfinityVersusFinite(int d, Object *x) {
 uint64_t InfinitiesRelation(Object *a, Object *b, int da, int db) {
     if (da != DIRECTION_COMPLEX && db != DIRECTION_COMPLEX) return SignRelation((da > db) - (da < db));
     uint64_t r = Compare(Expression_At(a, 1), Expression_At(b, 1), CMP_REQ_NUMERIC) & (CMP_EQUAL | CMP_UNEQUAL);
-    return r | (da == DIRECTION_COMPLEX ? CMP_FIRST_UNORDERED : 0) | (db == DIRECTION_COMPLEX ? CMP_SECOND_UNORDERED : 0);
+    if (da == DIRECTION_COMPLEX) r |= CMP_FIRST_UNORDERED;
+    if (db == DIRECTION_COMPLEX) r |= CMP_SECOND_UNORDERED;
+    return r;
 }
 
 // Whether two expressions of equal length have pairwise numerically equal
