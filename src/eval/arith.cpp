@@ -22,6 +22,7 @@
 #include "number/complex.h"
 #include "number/integer.h"
 #include "number/number_arith.h"
+#include "number/rational.h"
 #include "object/expression.h"
 #include "object/is_numeric.h"
 #include "object/symbol.h"
@@ -127,11 +128,48 @@ int DirectionKind(Object *d, int *re, int *im) {
     return 2;
 }
 
+// Whether arguments from..n of the expression e are all positive real
+// quantities, so that a product of them leaves a direction as it is.
+// Borrows e.
+bool PositiveFactors(Object *e, int64_t from) {
+    for (int64_t i = from; i <= Expression_Length(e); ++i) {
+        int re = 0;
+        if (DirectionKind(Expression_At(e, i), &re, nullptr) != 1 || re <= 0) return false;
+    }
+    return true;
+}
+
+// The denominator of an Integer or Rational, as a new reference.
+Object *DenominatorOf(Object *x) {
+    return Object_IsRational(x) ? Object_AddRef(AsRational(x)->denominator) : SmallInteger(INT_ONE);
+}
+
+// An exact complex number z, not zero, times the positive number that makes
+// its parts coprime Integers: it points the same way, and all numbers that
+// point one way get the same parts. z itself when a part would overflow.
+// Consumes z.
+Object *CoprimeParts(Object *z) {
+    Object *re = AsComplex(z)->re, *im = AsComplex(z)->im;
+    Object *scale = Number_Multiply(DenominatorOf(re), DenominatorOf(im));
+    Ref a(Number_Multiply(Object_AddRef(re), Object_AddRef(scale)));
+    Ref b(Number_Multiply(Object_AddRef(im), scale));
+    if (!Object_IsInteger(a.get()) || !Object_IsInteger(b.get())) return z;
+    Object *g = Integer_Gcd(Object_AddRef(a.get()), Object_AddRef(b.get()));
+    Object *m = Integer_DivMod(a.release(), Object_AddRef(g), nullptr);
+    Object *n = Integer_DivMod(b.release(), g, nullptr);
+    Object_Release(z);
+    return Complex_Make(m, n);
+}
+
 // Consumes d; returns the direction of DirectedInfinity(d) in normal form:
 // the Integer 1 or -1 for a real direction, the Integer 0 for a zero one
-// (ComplexInfinity), Indeterminate for Indeterminate, a unit Complex where
-// an inexact complex direction or an exact one of rational magnitude allows
-// it, and d itself otherwise.
+// (ComplexInfinity), Indeterminate for Indeterminate, a complex number
+// divided by its size (a unit Complex when the size is rational or the
+// number inexact, else the number with coprime Integer parts times the
+// power -1/2 of its squared size), and d itself otherwise. A product of a
+// number and positive real factors points where the number does, so the
+// factors are dropped: a unit direction times a number normalises again
+// from the number alone.
 Object *NormalDirection(Object *d) {
     if (IsIndeterminate(d)) return d;
     if (Number_Is(d) && !Object_IsComplex(d)) {
@@ -142,15 +180,16 @@ Object *NormalDirection(Object *d) {
     if (Object_IsComplex(d)) {
         if (Object_Subtype(d) != SUB_PLAIN) return d;
         if (Number_IsZero(d)) return Object_ReleaseReturn(d, SmallInteger(INT_ZERO));
+        if (!Number_IsInexact(d)) d = CoprimeParts(d);
         Object *re = AsComplex(d)->re, *im = AsComplex(d)->im;
         Object *square = Number_Add(Number_Multiply(Object_AddRef(re), Object_AddRef(re)),
                                     Number_Multiply(Object_AddRef(im), Object_AddRef(im)));
         Object *half = Object_AddRef(kernel.constants.rationals[RAT_MINUS_HALF]);
-        Object *scale = Arith_PowerPair(square, half, ARITH_TRY_ONLY);
-        if (scale && Number_Is(scale)) return Number_Multiply(d, scale);
-        Object_Release(scale);
-        return d;
+        Object *scale = Arith_Power(square, half);
+        return Number_Is(scale) ? Number_Multiply(d, scale) : Arith_Times(d, scale);
     }
+    if (IsCall(d, SYM_Times) && Expression_Length(d) > 1 && Number_Is(Expression_At(d, 1)) && PositiveFactors(d, 2))
+        return Object_ReleaseReturn(d, NormalDirection(Object_AddRef(Expression_At(d, 1))));
     int re = 0;
     if (DirectionKind(d, &re, nullptr) == 1 && re != 0)
         return Object_ReleaseReturn(d, SmallInteger(re > 0 ? INT_ONE : INT_MINUS_ONE));
@@ -425,6 +464,18 @@ Object *Fold(Object *call, Object *(*pair)(Object *, Object *, uint64_t), int64_
             // it is the last one, so its absorption is decided here.
             if (i == n && IsIndeterminate(elements[i])) return Object_ReleaseReturn(call, Builtin(SYM_Indeterminate));
         } else {
+            // An infinity absorbs the arguments before it as well: they
+            // were passed over while the pair that made it was still apart.
+            for (int64_t k = i - 1; k >= 1 && IsInfinity(r); --k) {
+                if (!elements[k]) continue;
+                Object *absorbed = pair(Object_AddRef(elements[k]), Object_AddRef(r), ARITH_TRY_ONLY);
+                if (!absorbed) break;
+                Object_Release(r);
+                if (IsIndeterminate(absorbed)) return Object_ReleaseReturn(call, absorbed);
+                Object_Release(elements[k]);
+                elements[k] = nullptr;
+                r = absorbed;
+            }
             Object_Release(elements[i]);
             elements[i] = r;
             ++j;
@@ -501,7 +552,7 @@ Object *Builtin_DirectedInfinity(Object *call) {
     Object *d = Expression_At(call, 1);
     if (IsIndeterminate(d)) return Object_ReleaseReturn(call, Builtin(SYM_Indeterminate));
     Object *normal = NormalDirection(Object_AddRef(d));
-    if (normal == d) {
+    if (Object_Same(normal, d)) {
         Object_Release(normal);
         return call;
     }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "eval/arith.h"
 #include "eval/pattern.h"
 #include "kernel/state.h"
 #include "eval/numeric.h"
@@ -482,12 +483,46 @@ uint64_t CanonicalOrder(Object *a, Object *b) {
 
 // ---- Numeric relation of expressions ------------------------------------------------
 
-// The direction of DirectedInfinity[d] when d is a non-zero real number:
-// -1 or +1. 0 for every other object.
+uint64_t SignRelation(int sign) {
+    if (sign == 0) return CMP_EQUAL;
+    return CMP_UNEQUAL | (sign < 0 ? CMP_LESS : CMP_GREATER);
+}
+
+// InfinityDirection's answer for a complex direction.
+constexpr int DIRECTION_COMPLEX = 2;
+
+// The direction of DirectedInfinity[d] as relations see it: -1 or +1 when
+// d is a non-zero real quantity, DIRECTION_COMPLEX when it is a complex
+// one, 0 for every other object (ComplexInfinity and symbolic directions
+// included). Borrows o.
 int InfinityDirection(Object *o) {
-    if (!IsCall(o, SYM_DirectedInfinity) || Expression_Length(o) != 1) return 0;
-    Object *d = Expression_At(o, 1);
-    return IsRealNumber(d) ? Object_Sign(d) : 0;
+    int re = 0;
+    switch (Infinity_Classify(o, &re, nullptr)) {
+    case 1: return re;
+    case 2: return DIRECTION_COMPLEX;
+    default: return 0;
+    }
+}
+
+// The relation of an infinity of direction d (see InfinityDirection) with
+// a finite numeric quantity x: always unequal; less or greater by the sign
+// of a real direction, unordered where d or x is complex (a numeric
+// constant or expression by its value at machine precision). Borrows x.
+uint64_t InfinityVersusFinite(int d, Object *x) {
+    Ref value(Number_Is(x) ? Object_AddRef(x) : Numeric_Evaluate(Object_AddRef(x), NUMERIC_MACHINE, 0));
+    uint64_t unordered = UnorderedBit(value.get(), CMP_SECOND_UNORDERED);
+    if (d == DIRECTION_COMPLEX) unordered |= CMP_FIRST_UNORDERED;
+    return unordered ? CMP_UNEQUAL | unordered : SignRelation(d);
+}
+
+// The relation of two infinities with directions da and db: real ones by
+// their signs; where one is complex, equal only when the directions are.
+uint64_t InfinitiesRelation(Object *a, Object *b, int da, int db) {
+    if (da != DIRECTION_COMPLEX && db != DIRECTION_COMPLEX) return SignRelation((da > db) - (da < db));
+    uint64_t r = Compare(Expression_At(a, 1), Expression_At(b, 1), CMP_REQ_NUMERIC) & (CMP_EQUAL | CMP_UNEQUAL);
+    if (da == DIRECTION_COMPLEX) r |= CMP_FIRST_UNORDERED;
+    if (db == DIRECTION_COMPLEX) r |= CMP_SECOND_UNORDERED;
+    return r;
 }
 
 // Whether two expressions of equal length have pairwise numerically equal
@@ -521,31 +556,26 @@ bool ElementsEqual(Object *a, Object *b) {
     return true;
 }
 
-uint64_t SignRelation(int sign) {
-    if (sign == 0) return CMP_EQUAL;
-    return CMP_UNEQUAL | (sign < 0 ? CMP_LESS : CMP_GREATER);
-}
-
 // Numeric relation of expression a with any object b.
 uint64_t ExpressionNumeric(Object *a, Object *b) {
     int da = InfinityDirection(a);
     if (Object_IsExpression(b)) {
         int db = InfinityDirection(b);
-        if (da && db) return SignRelation((da > db) - (da < db));
+        if (da && db) return InfinitiesRelation(a, b, da, db);
         if (!da && !db && Expression_Length(a) == Expression_Length(b) && ElementsEqual(a, b)) return CMP_EQUAL;
         if (!da && !db) return NumericQuantities(a, b);
-        if (da && Object_IsNumeric(b)) return SignRelation(da);
-        if (db && Object_IsNumeric(a)) return SignRelation(-db);
+        if (da && Object_IsNumeric(b)) return InfinityVersusFinite(da, b);
+        if (db && Object_IsNumeric(a)) return Compare_Mirror(InfinityVersusFinite(db, a));
         return (da ? 0 : CMP_FIRST_NOT_NUMERIC) | (db ? 0 : CMP_SECOND_NOT_NUMERIC);
     }
     if (!da && (Number_Is(b) || Object_IsSymbol(b))) return NumericQuantities(a, b);
-    if (da && Object_IsSymbol(b) && Object_IsNumeric(b)) return SignRelation(da);
+    if (da && Object_IsSymbol(b) && Object_IsNumeric(b)) return InfinityVersusFinite(da, b);
     uint64_t second = UnorderedBit(b, CMP_SECOND_UNORDERED);
-    bool numberB = IsRealNumber(b);
+    bool numberB = IsRealNumber(b) || Object_IsComplex(b);
     if (!numberB && !second) second = CMP_SECOND_NOT_NUMERIC;
     if (!da) return CMP_FIRST_NOT_NUMERIC | second;
     // An infinity against a finite number, or against a string: unequal.
-    if (numberB) return SignRelation(da);
+    if (numberB) return InfinityVersusFinite(da, b);
     return second | (Object_IsString(b) ? CMP_UNEQUAL : 0);
 }
 

@@ -36,8 +36,10 @@ private:
 // An Integer, Rational or Real re-expressed in the mode: a machine real in
 // mode 1; a record of `digits` digits of precision (mode 2) or accuracy
 // (mode 3) otherwise. A machine real stays one in every mode, and an
-// arbitrary-precision real is never given more precision than it has.
-// Consumes o.
+// arbitrary-precision real is never given more precision than it has. The
+// exact 0 stays exact outside machine precision: a record of it would be a
+// Real without error, and a complex number on an axis would get a part
+// that has no precision. Consumes o; returns the value.
 Object *ConvertReal(Object *o, int64_t mode, double digits) {
     if (mode == NUMERIC_MACHINE) {
         if (Object_IsReal(o) && !Real_IsBig(o)) return o;
@@ -48,7 +50,7 @@ Object *ConvertReal(Object *o, int64_t mode, double digits) {
             r = Object_ReleaseReturn(r, Real_NewSaturated(SUB_UNDERFLOW, Object_Sign(o)));
         return Object_ReleaseReturn(o, r);
     }
-    if (Object_IsReal(o) && !Real_IsBig(o)) return o;
+    if ((Object_IsReal(o) && !Real_IsBig(o)) || Integer_Is(o, 0)) return o;
     double bits = digits * LOG2_10;
     if (Real_IsBig(o)) {
         const BigFloat *b = AsReal(o)->big;
@@ -93,15 +95,22 @@ Object *EvaluateArguments(Object *e, int64_t mode, double digits) {
     return Object_Evaluate(copy);
 }
 
-// Whether a Real result reached `digits` of precision (or accuracy); when
-// it went beyond, it is cut to exactly that. *slot is owned by the caller's
+// How far below a target a precision figure may read and still count as
+// reaching it, in bits. A value cut to d digits reads back a hair less:
+// its precision is the double sum of accuracy and magnitude, and the
+// magnitude is recomputed from the mantissa the cut truncated. Such
+// shortfalls stay far below a thousandth of a bit; a lost digit is 3.3 bits.
+constexpr double kCutRoundingBits = 1.0 / 1024;
+
+// Whether a Real result has at least `digits` of precision (or accuracy);
+// when it has, it is cut to exactly that. *slot is owned by the caller's
 // container: its reference is consumed and replaced by the result's.
 bool SettleReal(Object **slot, int64_t mode, double digits) {
     Object *o = *slot;
     if (!Real_IsBig(o)) return true;
     const BigFloat *b = AsReal(o)->big;
-    double reached = (mode == NUMERIC_ACCURACY ? b->accuracy : BigFloat_Precision(b)) / LOG2_10;
-    if (!(reached > digits)) return false;
+    double reached = mode == NUMERIC_ACCURACY ? b->accuracy : BigFloat_Precision(b);
+    if (!(reached >= digits * LOG2_10 - kCutRoundingBits)) return false;
     o = Object_MakeUnique(o);
     if (mode == NUMERIC_ACCURACY) BigFloat_SetAccuracy(AsReal(o)->big, digits * LOG2_10);
     else BigFloat_SetPrecision(AsReal(o)->big, digits, 10);

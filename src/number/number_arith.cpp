@@ -59,6 +59,8 @@ void IntegerToBigFloat(Object *i, BigFloat *dst) {
     }
 }
 
+enum class Op { Add, Multiply };
+
 // log2 |x| of a finite non-zero exact number, roughly: enough to size a
 // conversion.
 double ExactMagnitude(Object *o) {
@@ -68,9 +70,15 @@ double ExactMagnitude(Object *o) {
     return std::log2(d);
 }
 
-bool IsSubnormalOrInfinite(double d) {
-    int c = std::fpclassify(d);
-    return c == FP_SUBNORMAL || c == FP_INFINITE;
+// Whether the double r of a machine sum or product of a and b left the
+// normal range: it is subnormal or infinite, or it is a product that
+// rounded to 0 (or had a factor whose double is 0) while neither factor is
+// zero. A sum can only be 0 by cancelling exactly, which is its true value.
+// Borrows a and b.
+bool LeftDoubleRange(Op op, double r, Object *a, Object *b) {
+    int c = std::fpclassify(r);
+    if (c == FP_SUBNORMAL || c == FP_INFINITE) return true;
+    return op == Op::Multiply && c == FP_ZERO && !Number_IsZero(a) && !Number_IsZero(b);
 }
 
 // Consumes a and b; returns the Real made from the record, normalised.
@@ -79,8 +87,6 @@ Object *FromRecord(Object *a, Object *b, const BigFloat *r) {
     Object_Release(b);
     return Real_Normalize(Real_FromBigFloat(r));
 }
-
-enum class Op { Add, Multiply };
 
 // The operation on two records.
 void Combine(Op op, BigFloat *dst, const BigFloat *x, const BigFloat *y) {
@@ -108,12 +114,13 @@ Object *RealPair(Op op, Object *a, Object *b) {
     if (ka == K_MACHINE || kb == K_MACHINE) {
         double x = Number_ToDouble(a), y = Number_ToDouble(b);
         double r = CombineDoubles(op, x, y);
-        if (!IsSubnormalOrInfinite(r) || std::isnan(r)) {
+        if (!LeftDoubleRange(op, r, a, b)) {
             Object_Release(a);
             Object_Release(b);
             return Real_Normalize(Real_FromDouble(r));
         }
-        // Out of the double range: redo it with records of about 53 bits.
+        // Out of the double range, above or below: redo it with records of
+        // about 53 bits.
         LocalFloat fx, fy, fr;
         for (auto [o, f] : {std::pair{a, fx.get()}, std::pair{b, fy.get()}}) {
             Kind k = KindOf(o);
@@ -132,9 +139,13 @@ Object *RealPair(Op op, Object *a, Object *b) {
         Combine(op, fr.get(), AsReal(a)->big, AsReal(b)->big);
         return FromRecord(a, b, fr.get());
     }
-    // One exact operand and one arbitrary-precision real.
+    // One exact operand and one arbitrary-precision real. The exact 0 times
+    // a finite record is exactly 0; as a record it would be a zero without
+    // error bound, a Real that claims to be exact.
     Object *exact = ka == K_BIG ? b : a;
     const BigFloat *other = AsReal(ka == K_BIG ? a : b)->big;
+    if (op == Op::Multiply && Integer_Is(exact, 0) && BigFloat_IsFinite(other))
+        return Object_ReleaseReturn(ka == K_BIG ? a : b, exact);
     Number_ToBigFloat(exact, fx.get(), ConversionBits(op, exact, other));
     Combine(op, fr.get(), other, fx.get());
     return FromRecord(a, b, fr.get());

@@ -175,6 +175,8 @@ TEST_F(ArithTest, RepeatedArithmeticDoesNotGrowThePools) {
     const char16_t *inputs[] = {
         u"Plus(1, 2, x, x)", u"3*x + 2*x - 5*x", u"x^2*x^3*y/y", u"Infinity - Infinity", u"-2*Infinity",
         u"(1.5 + Pi)*(2 + I)", u"Subtract(a, b) + Divide(6, 4)", u"Times(0.0, x, Indeterminate)",
+        u"(1/2 + I)*Infinity*(1 + 2*I)", u"Plus(-1/3, x, y, Infinity)", u"Plus(1, x, -Infinity, Infinity)",
+        u"1.0e-300*1.0e-300", u"1.5*(1/10^400)", u"Calculate(Pi*I, 20)", u"DirectedInfinity(I) == 1",
     };
     for (const char16_t *text : inputs) Object_Release(Eval(text));
     std::vector<int64_t> before = PoolCounts();

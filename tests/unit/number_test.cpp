@@ -193,6 +193,25 @@ TEST_F(NumberTest, NumericContextIsRestored) {
     Object_Release(v);
 }
 
+// A real cut to d digits reads its precision back with rounding in the last
+// bits; asked for d digits again, it has them, whatever d and the size of
+// the value.
+TEST_F(NumberTest, ARealCutToDigitsHasThoseDigits) {
+    for (int64_t scale : {-40, 0, 25}) {
+        for (double d = 1; d <= 80; d += 0.375) {
+            Object *x = Call(u"Times", Call(u"Power", Int(10), Int(scale)), Sym(u"Pi"));
+            Object *cut = Object_Evaluate(Call(u"Calculate", x, R(d)));
+            ASSERT_TRUE(Real_IsBig(cut)) << d;
+            Object *again = Object_Evaluate(Call(u"Calculate", Object_AddRef(cut), R(d)));
+            EXPECT_TRUE(Host().messages.empty()) << "10^" << scale << " Pi to " << d << " digits";
+            EXPECT_NEAR(Object_Precision(again), d, 1e-6);
+            Host().messages.clear();
+            Object_Release(cut);
+            Object_Release(again);
+        }
+    }
+}
+
 TEST_F(NumberTest, HashAndSameOfNewClasses) {
     Object *a = Q(2, 3), *b = Q(4, 6), *c = Z(Int(1), Q(1, 2)), *d = Z(Int(1), Q(1, 2));
     EXPECT_TRUE(Object_Same(a, b));
