@@ -32,6 +32,17 @@ void Kernel_Clear() {
     kernel.constants = {};
 }
 
+std::vector<PoolCount> Kernel_LiveCounts() {
+    const NumberState &n = kernel.numbers;
+    std::vector<PoolCount> counts;
+    const Pool *pools[] = {&n.integers,  &n.bigInts,          &n.reals,         &n.bigFloats,
+                           &n.rationals, &n.complexes,        &kernel.strings,  &kernel.expressions,
+                           &kernel.symbols, &kernel.symbolRecords, &kernel.attributeTable};
+    for (const Pool *p : pools)
+        counts.push_back({p->name, p->count});
+    return counts;
+}
+
 // A kernel whose set-up ran out of memory stays uninitialized: the other
 // exported functions then refuse to work rather than run on a half-built
 // symbol world, and the next Kernel_Initialize starts clean.

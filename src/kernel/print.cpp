@@ -61,7 +61,7 @@ namespace {
 
 const NativeRow kNatives[] = {
     {SYM_Output, {u"Output(\?\?\?)"}, Builtin_Output},
-    {SYM_Print, {u"Print(\?\?)"}, Builtin_Print},
+    {SYM_Print, {u"Print(\?\?\?)"}, Builtin_Print},
 };
 
 }  // namespace

@@ -15,6 +15,13 @@
 //   anything else    a line of the expected standard form of the result
 //                    (an evaluated result of Null is not shown)
 // Expected events must arrive in the order written; blank lines are ignored.
+//
+// After its cases have run, each file runs a second time in the same
+// session, without looking at the results: the second run must not leave
+// more live objects in any pool than there were before it, so that a leak
+// fails the file instead of hiding until the teardown drops everything.
+// (The runner links the static library only to read those counts; the
+// cases themselves go through the twelve exported functions.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/lifecycle.h"
 #include "text_codec.h"
 #include "vorlan.h"
 
@@ -136,6 +144,12 @@ TEST_P(Conformance, CasesHold) {
         for (const std::string &e : got) actual += "  " + e + "\n";
         EXPECT_EQ(actual, wanted) << GetParam() << ":" << c.line << ": " << c.mode << " " << c.input;
     }
+    std::vector<PoolCount> before = Kernel_LiveCounts();
+    for (const Case &c : cases) RunCase(c);
+    std::vector<PoolCount> after = Kernel_LiveCounts();
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_LE(after[i].second, before[i].second) << GetParam() << ": the second run left objects in the pool of "
+                                                     << before[i].first;
     Kernel_Terminate();
 }
 

@@ -1,5 +1,6 @@
 #include "kernel_fixture.h"
 
+#include "kernel/lifecycle.h"
 #include "object/utf8.h"
 #include "syntax/formatter.h"
 
@@ -35,8 +36,7 @@ std::u16string StandardText(Object *o) {
 std::string Narrow(std::u16string_view text) { return Utf16_ToUtf8(text); }
 
 std::vector<int64_t> PoolCounts() {
-    const NumberState &n = kernel.numbers;
-    return {n.integers.count,  n.bigInts.count,        n.reals.count,       n.bigFloats.count,
-            n.rationals.count, n.complexes.count,      kernel.strings.count, kernel.expressions.count,
-            kernel.symbols.count, kernel.symbolRecords.count, kernel.attributeTable.count};
+    std::vector<int64_t> counts;
+    for (const PoolCount &c : Kernel_LiveCounts()) counts.push_back(c.second);
+    return counts;
 }
