@@ -10,6 +10,7 @@
 // (x + x becomes Times(2, x)), so user rules see every intermediate form.
 #include "eval/arith.h"
 
+#include "eval/native_args.h"
 #include "eval/power.h"
 
 #include <cmath>
@@ -34,14 +35,10 @@ namespace {
 // not show in the combined result.
 constexpr double kAbsorbGuardDigits = 9.632959861247398;
 
-bool IsCall(Object *o, BuiltinSymbol head) {
-    return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(head);
-}
-
 bool IsIndeterminate(Object *o) { return o == BuiltinBorrowed(SYM_Indeterminate); }
 
 // DirectedInfinity with no argument or one: the forms that absorb numbers.
-bool IsInfinity(Object *o) { return IsCall(o, SYM_DirectedInfinity) && Expression_Length(o) <= 1; }
+bool IsInfinity(Object *o) { return Native_IsCall(o, SYM_DirectedInfinity) && Expression_Length(o) <= 1; }
 
 Object *SmallInteger(ConstantInteger which) { return Object_AddRef(kernel.constants.integers[which]); }
 
@@ -188,7 +185,7 @@ Object *NormalDirection(Object *d) {
         Object *scale = Arith_Power(square, half);
         return Number_Is(scale) ? Number_Multiply(d, scale) : Arith_Times(d, scale);
     }
-    if (IsCall(d, SYM_Times) && Expression_Length(d) > 1 && Number_Is(Expression_At(d, 1)) && PositiveFactors(d, 2))
+    if (Native_IsCall(d, SYM_Times) && Expression_Length(d) > 1 && Number_Is(Expression_At(d, 1)) && PositiveFactors(d, 2))
         return Object_ReleaseReturn(d, NormalDirection(Object_AddRef(Expression_At(d, 1))));
     int re = 0;
     if (DirectionKind(d, &re, nullptr) == 1 && re != 0)
@@ -236,7 +233,7 @@ Object *NumberPlusSymbol(Ref &n, Ref &s) {
 
 Object *NumberPlusExpression(Ref &n, Ref &e) {
     if (Integer_Is(n.get(), 0)) return e.release();
-    if (IsCall(e.get(), SYM_Plus)) return AppendAndEvaluate(e.release(), n.release());
+    if (Native_IsCall(e.get(), SYM_Plus)) return AppendAndEvaluate(e.release(), n.release());
     if (IsInfinity(e.get())) return e.release();
     if (Number_IsInexact(n.get()) && Object_IsNumeric(e.get())) {
         if (Object *v = Arith_Absorb(n.get(), Object_AddRef(e.get()))) return Number_Add(n.release(), v);
@@ -246,7 +243,7 @@ Object *NumberPlusExpression(Ref &n, Ref &e) {
 
 // c * s for a number c, given the expression; null for other shapes.
 Object *CoefficientOf(Object *e, Object *s) {
-    if (!IsCall(e, SYM_Times) || Expression_Length(e) != 2) return nullptr;
+    if (!Native_IsCall(e, SYM_Times) || Expression_Length(e) != 2) return nullptr;
     Object *c = Expression_At(e, 1);
     return Number_Is(c) && Object_Same(Expression_At(e, 2), s) ? c : nullptr;
 }
@@ -254,7 +251,7 @@ Object *CoefficientOf(Object *e, Object *s) {
 Object *SymbolPlusExpression(Ref &s, Ref &e) {
     if (Object *c = CoefficientOf(e.get(), s.get()))
         return Arith_Times(Arith_Plus(SmallInteger(INT_ONE), Object_AddRef(c)), s.release());
-    if (IsCall(e.get(), SYM_Plus)) return AppendAndEvaluate(e.release(), s.release());
+    if (Native_IsCall(e.get(), SYM_Plus)) return AppendAndEvaluate(e.release(), s.release());
     if (IsInfinity(e.get())) return e.release();
     return nullptr;
 }
@@ -265,8 +262,8 @@ bool SameDirection(Object *d1, Object *d2) {
 }
 
 Object *ExpressionPlusExpression(Ref &a, Ref &b) {
-    if (IsCall(a.get(), SYM_Plus)) return AppendAndEvaluate(a.release(), b.release());
-    if (IsCall(b.get(), SYM_Plus)) return AppendAndEvaluate(b.release(), a.release());
+    if (Native_IsCall(a.get(), SYM_Plus)) return AppendAndEvaluate(a.release(), b.release());
+    if (Native_IsCall(b.get(), SYM_Plus)) return AppendAndEvaluate(b.release(), a.release());
 
     bool ia = IsInfinity(a.get()), ib = IsInfinity(b.get());
     if (ia && ib) {
@@ -281,7 +278,7 @@ Object *ExpressionPlusExpression(Ref &a, Ref &b) {
     if (ib) return b.release();
 
     Object *x = a.get(), *y = b.get();
-    bool ta = IsCall(x, SYM_Times) && Expression_Length(x) > 1, tb = IsCall(y, SYM_Times) && Expression_Length(y) > 1;
+    bool ta = Native_IsCall(x, SYM_Times) && Expression_Length(x) > 1, tb = Native_IsCall(y, SYM_Times) && Expression_Length(y) > 1;
     if (ta && tb) {
         bool ca = Number_Is(Expression_At(x, 1)), cb = Number_Is(Expression_At(y, 1));
         if (ca && cb && SameTail(x, 2, y, 2)) {
@@ -346,13 +343,13 @@ Object *NumberTimesExpression(Ref &n, Ref &e) {
     if (Number_IsInexact(n.get()) && Object_IsNumeric(e.get())) {
         if (Object *v = Arith_Absorb(n.get(), Object_AddRef(e.get()))) return Number_Multiply(n.release(), v);
     }
-    if (IsCall(e.get(), SYM_Times)) return AppendAndEvaluate(e.release(), n.release());
+    if (Native_IsCall(e.get(), SYM_Times)) return AppendAndEvaluate(e.release(), n.release());
     return nullptr;
 }
 
 // Whether e is Power(x, exponent) with x the same as base.
 bool IsPowerOf(Object *e, Object *base) {
-    return IsCall(e, SYM_Power) && Expression_Length(e) == 2 && Object_Same(Expression_At(e, 1), base);
+    return Native_IsCall(e, SYM_Power) && Expression_Length(e) == 2 && Object_Same(Expression_At(e, 1), base);
 }
 
 // base^(1 + exponent of power), consuming base.
@@ -362,14 +359,14 @@ Object *RaiseByOne(Object *base, Object *power) {
 
 Object *SymbolTimesExpression(Ref &s, Ref &e) {
     if (IsPowerOf(e.get(), s.get()) && Number_Is(Expression_At(e.get(), 2))) return RaiseByOne(s.release(), e.get());
-    if (IsCall(e.get(), SYM_Times)) return AppendAndEvaluate(e.release(), s.release());
+    if (Native_IsCall(e.get(), SYM_Times)) return AppendAndEvaluate(e.release(), s.release());
     if (IsInfinity(e.get()) && Expression_Length(e.get()) == 0) return e.release();
     return nullptr;
 }
 
 Object *ExpressionTimesExpression(Ref &a, Ref &b) {
-    if (IsCall(a.get(), SYM_Times)) return AppendAndEvaluate(a.release(), b.release());
-    if (IsCall(b.get(), SYM_Times)) return AppendAndEvaluate(b.release(), a.release());
+    if (Native_IsCall(a.get(), SYM_Times)) return AppendAndEvaluate(a.release(), b.release());
+    if (Native_IsCall(b.get(), SYM_Times)) return AppendAndEvaluate(b.release(), a.release());
 
     Object *x = a.get(), *y = b.get();
     bool ia = IsInfinity(x), ib = IsInfinity(y);
@@ -380,7 +377,7 @@ Object *ExpressionTimesExpression(Ref &a, Ref &b) {
     if ((ia && Expression_Length(x) == 0) || (ib && Expression_Length(y) == 0)) return ComplexInfinity();
     if (ia || ib) return nullptr;
 
-    bool pa = IsCall(x, SYM_Power) && Expression_Length(x) == 2, pb = IsCall(y, SYM_Power) && Expression_Length(y) == 2;
+    bool pa = Native_IsCall(x, SYM_Power) && Expression_Length(x) == 2, pb = Native_IsCall(y, SYM_Power) && Expression_Length(y) == 2;
     if (pa && pb) {
         Object *b1 = Expression_At(x, 1), *e1 = Expression_At(x, 2);
         Object *b2 = Expression_At(y, 1), *e2 = Expression_At(y, 2);

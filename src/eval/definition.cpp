@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "eval/compare.h"
+#include "eval/native_args.h"
 #include "kernel/message.h"
 #include "kernel/state.h"
 #include "object/attributes.h"
@@ -161,7 +162,7 @@ bool IsBlankHead(Object *head) {
 }
 
 bool IsCondition(Object *o) {
-    return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(SYM_Condition) && Expression_Length(o) == 2;
+    return Native_IsCall(o, SYM_Condition) && Expression_Length(o) == 2;
 }
 
 // The records a definition goes to: the root of the left side, or for a
@@ -278,8 +279,6 @@ void Definitions_Drop(SymbolRecord *r) {
 
 namespace {
 
-bool IsList(Object *o) { return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(SYM_List); }
-
 // The left side as it is stored: a copy with its head and arguments
 // evaluated and sequences spliced, so that f(1 + 1) = 3 defines f(2). The
 // test of a conditional left side p /? test stays as written: it is
@@ -301,7 +300,7 @@ Object *PrepareLeftSide(Object *lhs) {
 // share it; flags carry DEF_DELAYED and DEF_SUB.
 void Assign(Object *lhs, Object *rhs, uint64_t flags) {
     const char16_t *name = AssignmentName(flags);
-    if (IsList(lhs) && IsList(rhs)) {
+    if (Native_IsList(lhs) && Native_IsList(rhs)) {
         if (Expression_Length(lhs) != Expression_Length(rhs)) {
             Message_Emit(name, u"List");
             return;
@@ -309,7 +308,7 @@ void Assign(Object *lhs, Object *rhs, uint64_t flags) {
         for (int64_t i = 1; i <= Expression_Length(lhs); ++i) Assign(Expression_At(lhs, i), Expression_At(rhs, i), flags);
         return;
     }
-    if (flags == 0 && Object_IsExpression(lhs) && Expression_At(lhs, 0) == BuiltinBorrowed(SYM_Attributes) &&
+    if (flags == 0 && Native_IsCall(lhs, SYM_Attributes) &&
         Expression_Length(lhs) == 1 && Object_IsSymbol(Expression_At(lhs, 1))) {
         Symbol *s = AsSymbol(Expression_At(lhs, 1));
         if (s->record && !(s->record->attributes & ATTR_LOCKED)) s->record->attributes &= ~ATTR_ALL;
@@ -337,7 +336,7 @@ Object *AssignmentBuiltin(Object *call, uint64_t flags) {
 }
 
 void ClearOne(Object *s) {
-    if (IsList(s)) {
+    if (Native_IsList(s)) {
         for (int64_t i = 1; i <= Expression_Length(s); ++i) ClearOne(Expression_At(s, i));
         return;
     }

@@ -7,6 +7,7 @@
 
 #include "eval/deep_stack.h"
 #include "eval/definition.h"
+#include "eval/native_args.h"
 #include "eval/sort.h"
 #include "kernel/message.h"
 #include "kernel/state.h"
@@ -39,15 +40,13 @@ Object *ApplyPartial(DefinitionEntry *entry, Object *partial) {
     return p;
 }
 
-bool IsList(Object *o) { return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(SYM_List); }
-
 // Threads a Listable call over its list arguments when they all have the
 // same length; returns null (e untouched) when they do not or there are none.
 Object *Thread(Object *e) {
     int64_t n = Expression_Length(e), length = -1;
     for (int64_t i = 1; i <= n; ++i) {
         Object *a = Expression_At(e, i);
-        if (!IsList(a)) continue;
+        if (!Native_IsList(a)) continue;
         if (length >= 0 && Expression_Length(a) != length) return nullptr;
         length = Expression_Length(a);
     }
@@ -57,7 +56,7 @@ Object *Thread(Object *e) {
         Object *item = Expression_NewSized(Object_AddRef(Expression_At(e, 0)), n);
         for (int64_t i = 1; i <= n; ++i) {
             Object *a = Expression_At(e, i);
-            AsExpression(item)->elements[i] = Object_AddRef(IsList(a) ? Expression_At(a, k) : a);
+            AsExpression(item)->elements[i] = Object_AddRef(Native_IsList(a) ? Expression_At(a, k) : a);
         }
         AsExpression(result)->elements[k] = item;
     }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "eval/native_args.h"
 #include "eval/power.h"
 
 #include "eval/arith.h"
@@ -44,10 +45,6 @@ Object *Int(int64_t v) { return Integer_FromSmall(v); }
 Object *Indeterminate() { return Builtin(SYM_Indeterminate); }
 Object *ComplexInfinity() { return Object_AddRef(kernel.constants.complexInfinity); }
 Object *NewPower(Object *base, Object *exponent) { return Expression_New(Builtin(SYM_Power), base, exponent); }
-
-bool HasHead(Object *o, BuiltinSymbol id) {
-    return Object_IsExpression(o) && Expression_At(o, 0) == BuiltinBorrowed(id);
-}
 
 bool IsOdd(Object *integer) {
     if (Object_Subtype(integer) == SUB_SMALL) return AsInteger(integer)->small & 1;
@@ -550,21 +547,21 @@ Object *ExpressionPower(Object *base, Object *exponent, uint64_t flags) {
     }
     if (Object *r = GenericPower(exponent)) return r;
     if (Object_IsInteger(exponent)) {
-        if (HasHead(base, SYM_Times)) {
+        if (Native_IsCall(base, SYM_Times)) {
             int64_t n = Expression_Length(base);
             Object *product = Expression_NewSized(Builtin(SYM_Times), n);
             for (int64_t i = 1; i <= n; ++i)
                 AsExpression(product)->elements[i] = Arith_Power(Object_AddRef(Expression_At(base, i)), Object_AddRef(exponent));
             return Object_Evaluate(product);
         }
-        if (HasHead(base, SYM_Power) && Expression_Length(base) == 2)
+        if (Native_IsCall(base, SYM_Power) && Expression_Length(base) == 2)
             return Arith_Power(Object_AddRef(Expression_At(base, 1)),
                                Arith_Times(e.release(), Object_AddRef(Expression_At(base, 2))));
         return Unevaluated(b.release(), e.release(), flags);
     }
-    if (HasHead(base, SYM_Times))
+    if (Native_IsCall(base, SYM_Times))
         if (Object *r = SplitProduct(base, exponent)) return r;
-    if (HasHead(base, SYM_Power) && Expression_Length(base) == 2) {
+    if (Native_IsCall(base, SYM_Power) && Expression_Length(base) == 2) {
         Object *inner = Expression_At(base, 2);
         if (Number_Is(inner) && !Object_IsComplex(inner) && WithinUnit(inner))
             return Arith_Power(Object_AddRef(Expression_At(base, 1)), Arith_Times(e.release(), Object_AddRef(inner)));

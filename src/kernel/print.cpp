@@ -1,5 +1,6 @@
 #include "kernel/print.h"
 
+#include "eval/native_args.h"
 #include "kernel/state.h"
 #include "object/expression.h"
 #include "object/string.h"
@@ -46,7 +47,7 @@ Object *Builtin_Output(Object *call) {
 }
 
 bool Format_Output(Object *e, TextBuffer &text) {
-    if (Form_Current() != FORM_STANDARD || !Object_IsExpression(e) || Expression_At(e, 0) != BuiltinBorrowed(SYM_Output)) return false;
+    if (Form_Current() != FORM_STANDARD || !Native_IsCall(e, SYM_Output)) return false;
     if (Context_WouldNeedParens(0)) return false;
     if (!Context_Push(1, 0, 7)) return false;
     for (int64_t i = 1; i <= Expression_Length(e); ++i) {

@@ -1,5 +1,6 @@
 #include "object/attributes.h"
 
+#include "eval/native_args.h"
 #include "kernel/message.h"
 #include "kernel/state.h"
 #include "object/expression.h"
@@ -96,7 +97,7 @@ void Attributes_Apply(Symbol *s, Object *value, bool set) {
     }
     if (Object_IsSymbol(value)) {
         ApplyOne(r, value, set);
-    } else if (Object_IsExpression(value) && Expression_At(value, 0) == BuiltinBorrowed(SYM_List)) {
+    } else if (Native_IsList(value)) {
         for (int64_t i = 1; i <= Expression_Length(value); ++i) ApplyOne(r, Expression_At(value, i), set);
     } else {
         UnknownAttribute(value);

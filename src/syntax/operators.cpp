@@ -5,6 +5,7 @@
 // text in parentheses. The operands' own formatters compare their
 // precedence against the context pushed here, so each operator decides
 // only for itself whether it needs grouping.
+#include "eval/native_args.h"
 #include "syntax/operators.h"
 
 #include <cstdint>
@@ -42,15 +43,11 @@ constexpr uint64_t kAllFlags = CTX_STRICT | CTX_MAGNITUDE | CTX_DENOMINATOR;
 
 constexpr int64_t kUnbounded = INT64_MAX;
 
-bool IsCallOf(Object *e, BuiltinSymbol head) {
-    return Object_IsExpression(e) && Expression_At(e, 0) == BuiltinBorrowed(head);
-}
-
 // The formatters write only for a call of their own symbol (not the bare
 // symbol, not a call whose head is itself a call) with an argument count
 // they lay out, and only in the standard form.
 bool Accepts(Object *e, BuiltinSymbol head, int64_t least, int64_t most) {
-    if (Form_Current() != FORM_STANDARD || !IsCallOf(e, head)) return false;
+    if (Form_Current() != FORM_STANDARD || !Native_IsCall(e, head)) return false;
     int64_t n = Expression_Length(e);
     return n >= least && n <= most;
 }
@@ -149,7 +146,7 @@ void AppendPower(Object *base, Object *exponent, uint64_t exponentFlags, TextBuf
 // A product factor that belongs under the fraction bar: a power with a
 // negative exponent.
 bool IsDenominatorFactor(Object *f) {
-    return IsCallOf(f, SYM_Power) && Expression_Length(f) == 2 && IsNegative(Expression_At(f, 2));
+    return Native_IsCall(f, SYM_Power) && Expression_Length(f) == 2 && IsNegative(Expression_At(f, 2));
 }
 
 }  // namespace
