@@ -2,7 +2,7 @@
 # missing Debian packages first.
 JOBS ?= 2
 
-.PHONY: all deps build run test test-sanitize bench clean
+.PHONY: all deps build run test test-sanitize fuzz bench clean
 
 all: build
 
@@ -25,6 +25,14 @@ test-sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build-sanitize --output-on-failure -j$(JOBS)
 
+# The libFuzzer target, built with clang under the sanitizers, run for
+# FUZZ_SECONDS (10 minutes unless given).
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLAN_FUZZ=ON
+	cmake --build build-fuzz -j$(JOBS) --target vorlan_fuzz
+	tools/run-fuzz.sh build-fuzz/tests/fuzz/vorlan_fuzz $(FUZZ_SECONDS) build-fuzz
+
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVORLAN_BENCH=ON
 	cmake --build build-bench -j$(JOBS)
@@ -35,4 +43,4 @@ bench: deps
 	./build-bench/bench/vorlan_bench_arithmetic
 
 clean:
-	rm -rf build build-sanitize build-bench
+	rm -rf build build-sanitize build-bench build-fuzz

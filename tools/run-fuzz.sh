@@ -1,8 +1,9 @@
 #!/bin/sh
-# Runs the libFuzzer target for a set time: tools/run-fuzz.sh FUZZER SECONDS.
+# Runs the libFuzzer target for a set time:
+#   tools/run-fuzz.sh FUZZER SECONDS WORKDIR
 #
-# New inputs go to build-fuzz/corpus, seeded from tests/fuzz/corpus (which
-# stays as committed); failing inputs are written to build-fuzz/artifacts.
+# New inputs go to WORKDIR/corpus, seeded from tests/fuzz/corpus (which
+# stays as committed); failing inputs are written to WORKDIR/artifacts.
 # The target runs in libFuzzer's fork mode, so that an input that only takes
 # long or asks for more memory than the limit (3^(10^9) is a legitimate
 # request) is reported and skipped rather than ending the run; a crash or a
@@ -14,7 +15,7 @@ set -e
 fuzzer=$1
 seconds=${2:-600}
 root="$(cd "$(dirname "$0")/.." && pwd)"
-work="$(dirname "$(dirname "$(dirname "$fuzzer")")")"
+work=$3
 mkdir -p "$work/corpus" "$work/artifacts"
 ASAN_OPTIONS="allocator_may_return_null=1:detect_leaks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
