@@ -68,3 +68,13 @@ const NativeRow kNatives[] = {
 }  // namespace
 
 extern const NativeTable PrintNatives = NativeTable_Of(kNatives);
+
+namespace {
+
+const FormatterRow kFormatters[] = {
+    {SYM_Output, Format_Output},
+};
+
+}  // namespace
+
+extern const FormatterTable PrintFormatters = FormatterTable_Of(kFormatters);

@@ -17,5 +17,6 @@ Object *Builtin_Output(Object *call);
 // of their own (joined by CR LF); elsewhere it declines. Borrows e.
 bool Format_Output(Object *e, TextBuffer &text);
 
-// The natives of this module, for the registry.
+// The natives and the formatter of this module, for the registry.
 extern const NativeTable PrintNatives;
+extern const FormatterTable PrintFormatters;

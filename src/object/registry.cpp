@@ -41,11 +41,6 @@ struct MessageEntry {
     const char16_t *text;
 };
 
-struct FormatterEntry {
-    BuiltinSymbol symbol;
-    OutputFormatter formatter;
-};
-
 // Plain symbols: heads, option names and markers.
 const PlainEntry kPlain[] = {
     {SYM_All, ATTR_LOCKED | ATTR_PROTECTED},
@@ -286,36 +281,6 @@ const BuiltinSymbol kValueSymbols[] = {
     SYM_I, SYM_Infinity, SYM_ComplexInfinity, SYM_Overflow, SYM_Underflow, SYM_ComplexOverflow, SYM_ComplexUnderflow,
 };
 
-const FormatterEntry kFormatters[] = {
-    {SYM_And, Format_Logic},
-    {SYM_Any, Format_Blank},
-    {SYM_AnyNullSequence, Format_Blank},
-    {SYM_AnySequence, Format_Blank},
-    {SYM_DirectedInfinity, Format_DirectedInfinity},
-    {SYM_Equal, Format_Comparison},
-    {SYM_Factorial, Format_Factorial},
-    {SYM_Greater, Format_Comparison},
-    {SYM_GreaterEqual, Format_Comparison},
-    {SYM_InternalForm, Format_InternalForm},
-    {SYM_Join, Format_Join},
-    {SYM_Less, Format_Comparison},
-    {SYM_LessEqual, Format_Comparison},
-    {SYM_List, Format_List},
-    {SYM_Not, Format_Not},
-    {SYM_Or, Format_Logic},
-    {SYM_Output, Format_Output},
-    {SYM_Part, Format_Part},
-    {SYM_Plus, Format_Plus},
-    {SYM_Power, Format_Power},
-    {SYM_Rule, Format_Rule},
-    {SYM_RuleDelayed, Format_Rule},
-    {SYM_Slot, Format_Slot},
-    {SYM_Span, Format_Span},
-    {SYM_Subtract, Format_Subtract},
-    {SYM_Times, Format_Times},
-    {SYM_Unequal, Format_Comparison},
-    {SYM_Xor, Format_Logic},
-};
 
 // The tables of natives, one per module that implements built-ins.
 const NativeTable *const kModuleNatives[] = {
@@ -323,13 +288,23 @@ const NativeTable *const kModuleNatives[] = {
     &PatternNatives, &PowerNatives, &PrintNatives, &RealNatives, &RelationNatives,
 };
 
-// Each built-in's row of natives, by symbol; null for symbols without one.
-using NativeIndex = std::array<const NativeRow *, SYM_COUNT>;
+// The tables of output formatters.
+const FormatterTable *const kModuleFormatters[] = {&OperatorFormatters, &PrintFormatters};
 
-void IndexNatives(NativeIndex &index) {
-    index.fill(nullptr);
+// What each built-in gets from the module tables, by symbol: its row of
+// natives and its output formatter, each null when it has none.
+struct ModuleIndex {
+    std::array<const NativeRow *, SYM_COUNT> natives;
+    std::array<OutputFormatter, SYM_COUNT> formatters;
+};
+
+void IndexModules(ModuleIndex &index) {
+    index.natives.fill(nullptr);
+    index.formatters.fill(nullptr);
     for (const NativeTable *table : kModuleNatives)
-        for (size_t i = 0; i < table->count; ++i) index[table->rows[i].symbol] = &table->rows[i];
+        for (size_t i = 0; i < table->count; ++i) index.natives[table->rows[i].symbol] = &table->rows[i];
+    for (const FormatterTable *table : kModuleFormatters)
+        for (size_t i = 0; i < table->count; ++i) index.formatters[table->rows[i].symbol] = table->rows[i].formatter;
 }
 
 // The head symbol of the atoms of each type id.
@@ -341,12 +316,6 @@ const struct {
     {TYPE_RATIONAL, SYM_Rational}, {TYPE_COMPLEX, SYM_Complex}, {TYPE_STRING, SYM_String},
 };
 
-OutputFormatter FormatterOf(BuiltinSymbol id) {
-    for (const FormatterEntry &row : kFormatters)
-        if (row.symbol == id) return row.formatter;
-    return nullptr;
-}
-
 // Interns a built-in symbol (the kernel state keeps one reference to it).
 Object *Intern(BuiltinSymbol id) {
     Object *&slot = kernel.builtins[id];
@@ -355,24 +324,25 @@ Object *Intern(BuiltinSymbol id) {
 }
 
 // A symbol without implementation: its attributes and output formatter.
-void RegisterPlain(BuiltinSymbol id, uint64_t attributes) {
-    Symbol_Define(Object_AddRef(Intern(id)), attributes, nullptr, FormatterOf(id));
+void RegisterPlain(BuiltinSymbol id, uint64_t attributes, const ModuleIndex &index) {
+    Symbol_Define(Object_AddRef(Intern(id)), attributes, nullptr, index.formatters[id]);
 }
 
 // A function: each registered pattern receives the native implementation.
 // Protected comes with the last registration only, since a Protected symbol
 // refuses definitions.
-void RegisterFunction(BuiltinSymbol id, uint64_t attributes, const NativeRow *row) {
+void RegisterFunction(BuiltinSymbol id, uint64_t attributes, const ModuleIndex &index) {
     Intern(id);
+    const NativeRow *row = index.natives[id];
     if (!row) {
-        RegisterPlain(id, attributes);
+        RegisterPlain(id, attributes, index);
         return;
     }
     size_t count = row->patterns[1] ? 2 : 1;
     for (size_t i = 0; i < count; ++i) {
         uint64_t flags = i + 1 == count ? attributes : attributes & ~ATTR_PROTECTED;
         Object *pattern = Parser_ParseText(row->patterns[i]);
-        Symbol_DefineNative(pattern, flags, row->native, FormatterOf(id));
+        Symbol_DefineNative(pattern, flags, row->native, index.formatters[id]);
     }
 }
 
@@ -435,16 +405,16 @@ Object *ValueOf(BuiltinSymbol id) {
 }  // namespace
 
 void Registry_Run() {
-    for (const PlainEntry &row : kPlain) RegisterPlain(row.symbol, row.attributes);
+    ModuleIndex index;
+    IndexModules(index);
+    for (const PlainEntry &row : kPlain) RegisterPlain(row.symbol, row.attributes, index);
     for (const auto &head : kHeads) kernel.headSymbols[head.type] = kernel.builtins[head.symbol];
     RegisterMessages(0, kEarlyMessages);
     BuildConstants();
     for (BuiltinSymbol id : kValueSymbols) {
         Symbol_Define(Object_AddRef(Intern(id)), kValueAttributes | DEF_VALUE, Object_AddRef(ValueOf(id)), nullptr);
     }
-    NativeIndex natives;
-    IndexNatives(natives);
-    for (const PlainEntry &row : kFunctions) RegisterFunction(row.symbol, row.attributes, natives[row.symbol]);
+    for (const PlainEntry &row : kFunctions) RegisterFunction(row.symbol, row.attributes, index);
     RegisterMessages(kEarlyMessages, std::size(kMessages));
     Attributes_FillTable();
     kernel.generation = 1;

@@ -351,3 +351,39 @@ bool Format_InternalForm(Object *e, TextBuffer &text) {
     Form_Pop();
     return true;
 }
+
+namespace {
+
+const FormatterRow kFormatters[] = {
+    {SYM_And, Format_Logic},
+    {SYM_Any, Format_Blank},
+    {SYM_AnyNullSequence, Format_Blank},
+    {SYM_AnySequence, Format_Blank},
+    {SYM_DirectedInfinity, Format_DirectedInfinity},
+    {SYM_Equal, Format_Comparison},
+    {SYM_Factorial, Format_Factorial},
+    {SYM_Greater, Format_Comparison},
+    {SYM_GreaterEqual, Format_Comparison},
+    {SYM_InternalForm, Format_InternalForm},
+    {SYM_Join, Format_Join},
+    {SYM_Less, Format_Comparison},
+    {SYM_LessEqual, Format_Comparison},
+    {SYM_List, Format_List},
+    {SYM_Not, Format_Not},
+    {SYM_Or, Format_Logic},
+    {SYM_Part, Format_Part},
+    {SYM_Plus, Format_Plus},
+    {SYM_Power, Format_Power},
+    {SYM_Rule, Format_Rule},
+    {SYM_RuleDelayed, Format_Rule},
+    {SYM_Slot, Format_Slot},
+    {SYM_Span, Format_Span},
+    {SYM_Subtract, Format_Subtract},
+    {SYM_Times, Format_Times},
+    {SYM_Unequal, Format_Comparison},
+    {SYM_Xor, Format_Logic},
+};
+
+}  // namespace
+
+extern const FormatterTable OperatorFormatters = FormatterTable_Of(kFormatters);

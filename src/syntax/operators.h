@@ -6,6 +6,7 @@
 // form, for another head, or for a number of arguments they do not handle.
 #pragma once
 
+#include "object/native_table.h"
 #include "object/object.h"
 
 bool Format_Plus(Object *e, TextBuffer &text);
@@ -25,3 +26,6 @@ bool Format_Slot(Object *e, TextBuffer &text);
 bool Format_DirectedInfinity(Object *e, TextBuffer &text);
 bool Format_Blank(Object *e, TextBuffer &text);         // Any, AnySequence, AnyNullSequence
 bool Format_InternalForm(Object *e, TextBuffer &text);
+
+// The symbols these formatters write, for the registry.
+extern const FormatterTable OperatorFormatters;
