@@ -12,12 +12,6 @@ namespace {
 
 class BoundaryTest : public KernelTest {
 protected:
-    static std::u16string Evaluate(const char16_t *text) {
-        int64_t h = Kernel_EvaluateExpression(Kernel_InputExpression(text));
-        std::u16string out = Kernel_OutputExpression(h);
-        Kernel_FreeExpression(h);
-        return out;
-    }
 
     // A native that runs out of memory after evaluating its argument, the
     // way a deep allocation would.
@@ -32,12 +26,12 @@ protected:
 
 TEST_F(BoundaryTest, OutOfMemoryAbandonsTheCallAndKeepsWhatIsStored) {
     DefineExhausted();
-    EXPECT_EQ(Evaluate(u"a = 5"), u"5");
-    Evaluate(u"fact(0) := 1");
-    Evaluate(u"fact(n?) := n*fact(n - 1)");
+    EXPECT_EQ(EvaluateText(u"a = 5"), u"5");
+    EvaluateText(u"fact(0) := 1");
+    EvaluateText(u"fact(n?) := n*fact(n - 1)");
     // Deep inside rules, with bindings made and definitions being applied.
-    Evaluate(u"g(x?) := h(x + 1)");
-    Evaluate(u"h(y?) := exhausted(y)");
+    EvaluateText(u"g(x?) := h(x + 1)");
+    EvaluateText(u"h(y?) := exhausted(y)");
     for (int i = 0; i < 600; ++i) {
         int64_t input = Kernel_InputExpression(u"g(a)");
         ASSERT_NE(input, 0);
@@ -45,15 +39,15 @@ TEST_F(BoundaryTest, OutOfMemoryAbandonsTheCallAndKeepsWhatIsStored) {
     }
     // The definition depth went back to zero each time: otherwise the
     // recursion limit would cut fact short.
-    EXPECT_EQ(Evaluate(u"fact(20)"), u"2432902008176640000");
-    EXPECT_EQ(Evaluate(u"{a, g(a)}"), u"");
+    EXPECT_EQ(EvaluateText(u"fact(20)"), u"2432902008176640000");
+    EXPECT_EQ(EvaluateText(u"{a, g(a)}"), u"");
     EXPECT_TRUE(Host().messages.empty());
     EXPECT_EQ(Kernel_GetValue(u"exhaustedValue", 1, nullptr, nullptr), 1);
-    Evaluate(u"exhaustedValue := exhausted(1)");
-    EXPECT_EQ(Evaluate(u"{a, 1 + 1}"), u"{5, 2}");
+    EvaluateText(u"exhaustedValue := exhausted(1)");
+    EXPECT_EQ(EvaluateText(u"{a, 1 + 1}"), u"{5, 2}");
     int64_t out = 0;
     EXPECT_EQ(Kernel_GetValue(u"exhaustedValue", 1, &out, nullptr), 0);
-    EXPECT_EQ(Evaluate(u"a"), u"5");
+    EXPECT_EQ(EvaluateText(u"a"), u"5");
 }
 
 TEST_F(BoundaryTest, RecoveryPutsTheTransientStateBack) {
@@ -76,7 +70,7 @@ TEST_F(BoundaryTest, HandleZeroIsRefused) {
     int64_t bad = Kernel_InputExpression(u"(1");
     EXPECT_EQ(bad, 0);
     EXPECT_EQ(std::u16string(Kernel_OutputExpression(Kernel_EvaluateExpression(bad))), u"");
-    EXPECT_EQ(Evaluate(u"1 + 1"), u"2");
+    EXPECT_EQ(EvaluateText(u"1 + 1"), u"2");
 }
 
 TEST_F(BoundaryTest, AKernelThatIsNotInitializedRefusesEveryCall) {
@@ -97,7 +91,7 @@ TEST_F(BoundaryTest, AKernelThatIsNotInitializedRefusesEveryCall) {
     EXPECT_EQ(Kernel_GetValue(u"x", 1, &v, nullptr), 0);
     EXPECT_EQ(Kernel_Initialize(), 1);
     BindRecordingCallbacks();
-    EXPECT_EQ(Evaluate(u"1 + 1"), u"2");
+    EXPECT_EQ(EvaluateText(u"1 + 1"), u"2");
 }
 
 TEST(BoundaryProcessTest, ResetBeforeTheFirstInitializeDoesNothing) {

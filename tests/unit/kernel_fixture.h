@@ -36,6 +36,14 @@ protected:
     static Object *Sym(const char16_t *name) { return Symbol_Intern(name); }
     static Object *Int(int64_t v) { return Integer_FromSmall(v); }
     static Object *Text(const char *utf8) { return String_New(utf8, int64_t(std::char_traits<char>::length(utf8)), SUB_UTF8); }
+    // Parses and evaluates text through the public interface; the standard
+    // form of the result, or the empty text when a call gave no handle.
+    static std::u16string EvaluateText(const char16_t *text) {
+        int64_t h = Kernel_EvaluateExpression(Kernel_InputExpression(text));
+        std::u16string out = Kernel_OutputExpression(h);
+        Kernel_FreeExpression(h);
+        return out;
+    }
     static Object *Call(const char16_t *head, Object *a = nullptr, Object *b = nullptr, Object *c = nullptr,
                         Object *d = nullptr) {
         return Expression_New(Symbol_Intern(head), a, b, c, d);

@@ -10,12 +10,6 @@ namespace {
 
 class NativeArgsTest : public KernelTest {
 protected:
-    static std::u16string Evaluate(const char16_t *text) {
-        int64_t h = Kernel_EvaluateExpression(Kernel_InputExpression(text));
-        std::u16string out = Kernel_OutputExpression(h);
-        Kernel_FreeExpression(h);
-        return out;
-    }
     // Gives the DigitBase option of the call, or Null without one.
     static Object *DigitBaseOf(Object *call) {
         Object *v = Native_Option(SYM_DigitBase);
@@ -32,20 +26,20 @@ protected:
 
 TEST_F(NativeArgsTest, OptionValuesComeFromTheCallOrTheDefault) {
     Symbol_DefineNative(Parser_ParseText(u"opt(\?, Options(DigitBase -> 10))"), 0, DigitBaseOf, nullptr);
-    EXPECT_EQ(Evaluate(u"opt(1)"), u"10");
-    EXPECT_EQ(Evaluate(u"opt(1, DigitBase -> 16)"), u"16");
+    EXPECT_EQ(EvaluateText(u"opt(1)"), u"10");
+    EXPECT_EQ(EvaluateText(u"opt(1, DigitBase -> 16)"), u"16");
     // The first occurrence wins; a delayed rule gives its right side as held.
-    EXPECT_EQ(Evaluate(u"opt(1, DigitBase -> 2, DigitBase -> 3)"), u"2");
-    EXPECT_EQ(Evaluate(u"opt(1, DigitBase :> 2 + 6)"), u"2 + 6");
+    EXPECT_EQ(EvaluateText(u"opt(1, DigitBase -> 2, DigitBase -> 3)"), u"2");
+    EXPECT_EQ(EvaluateText(u"opt(1, DigitBase :> 2 + 6)"), u"2 + 6");
     // Registered without the option, the native finds none.
     Symbol_DefineNative(Parser_ParseText(u"bare(\?)"), 0, DigitBaseOf, nullptr);
-    EXPECT_EQ(Evaluate(u"bare(1)"), u"Null");
+    EXPECT_EQ(EvaluateText(u"bare(1)"), u"Null");
 }
 
 TEST_F(NativeArgsTest, SmallIntegersAreCheckedAgainstTheirRange) {
     Symbol_DefineNative(Parser_ParseText(u"small(\?)"), 0, SmallOf, nullptr);
-    EXPECT_EQ(Evaluate(u"{small(-3), small(0), small(3)}"), u"{-300, 0, 300}");
-    EXPECT_EQ(Evaluate(u"{small(4), small(-4), small(2^64), small(-2^64), small(1.0), small(1/2), small(x)}"),
+    EXPECT_EQ(EvaluateText(u"{small(-3), small(0), small(3)}"), u"{-300, 0, 300}");
+    EXPECT_EQ(EvaluateText(u"{small(4), small(-4), small(2^64), small(-2^64), small(1.0), small(1/2), small(x)}"),
               u"{small(4), small(-4), small(18446744073709551616), small(-18446744073709551616), small(1.0), "
               u"small(1/2), small(x)}");
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "object/pool.h"
+#include "object/sanitizer.h"
 
 namespace {
 
@@ -73,3 +74,14 @@ TEST_F(PoolTest, ClearDropsEveryRecordWithItsOwnedStorage) {
 }
 
 }  // namespace
+
+#ifdef VORLAN_ASAN
+// Under AddressSanitizer, with either compiler, a freed record is poisoned:
+// reading it is reported like a use of freed heap memory.
+TEST_F(PoolTest, FreedRecordsArePoisonedUnderAddressSanitizer) {
+    auto *r = static_cast<Record *>(Pool_Alloc(&pool));
+    Pool_Free(&pool, r);
+    volatile int64_t *value = &r->value;
+    EXPECT_DEATH((void)*value, "use-after-poison");
+}
+#endif
