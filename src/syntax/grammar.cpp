@@ -56,18 +56,19 @@ void Reduce_String(TokenList &tokens, const std::u16string &) {
     SetValue(t, Parser_StringValue(t->text));
 }
 
-// Literals of up to 18 digits always fit a machine word.
+// A run of decimal digits as an Integer (a new reference). Up to 18 digits
+// always fit a machine word; a longer run is read as a big integer, which
+// comes back as a word when its value fits.
+Object *DecimalInteger(std::u16string_view digits) {
+    if (digits.size() > 18) return Integer_FromText(digits, 10);
+    int64_t n = 0;
+    for (char16_t c : digits) n = n * 10 + (c - u'0');
+    return Integer_FromSmall(n);
+}
+
 void Reduce_Integer(TokenList &tokens, const std::u16string &) {
     Token *t = tokens.cursor;
-    Object *v;
-    if (t->text.size() <= 18) {
-        int64_t n = 0;
-        for (char16_t c : t->text) n = n * 10 + (c - u'0');
-        v = Integer_FromSmall(n);
-    } else {
-        v = Integer_FromText(t->text, 10);
-    }
-    SetValue(t, v);
+    SetValue(t, DecimalInteger(t->text));
 }
 
 // A real literal with 18 or more characters before its exponent carries
@@ -92,15 +93,12 @@ void Reduce_Real(TokenList &tokens, const std::u16string &) {
         SetValue(t, Real_FromDouble(d));
 }
 
+// "#" alone is the first slot; a slot number too large for a machine word
+// stays a big integer rather than wrapping round to another slot.
 void Reduce_Slot(TokenList &tokens, const std::u16string &) {
     Token *t = tokens.cursor;
-    int64_t n = 0;
-    if (t->text.size() == 1) {
-        n = 1;
-    } else {
-        for (size_t i = 1; i < t->text.size(); ++i) n = int64_t(uint64_t(n) * 10 + uint64_t(t->text[i] - u'0'));
-    }
-    SetValue(t, Expression_New(Builtin(SYM_Slot), Integer_FromSmall(n)));
+    Object *n = t->text.size() == 1 ? Integer_FromSmall(1) : DecimalInteger(std::u16string_view(t->text).substr(1));
+    SetValue(t, Expression_New(Builtin(SYM_Slot), n));
 }
 
 void Reduce_Mark(TokenList &tokens, const std::u16string &) {
@@ -160,9 +158,13 @@ void Reduce_Part(TokenList &tokens, const std::u16string &) {
     tokens.cursor = part;
 }
 
+// The inner token keeps its value. Its text only has to stop a flat
+// operator from merging into it ((a + b) + c stays Plus[Plus[a, b], c]), so
+// it becomes "()", which is no head name and no literal of the grammar; a
+// fixed text rather than the inner one wrapped keeps deep nesting linear.
 void Reduce_Parenthesis(TokenList &tokens, const std::u16string &) {
     Token *open = tokens.cursor, *inner = open->next;
-    SetText(inner, u"(" + inner->text + u")");
+    SetText(inner, u"()");
     tokens.Delete(inner->next);
     tokens.Delete(open);
     tokens.cursor = inner;
