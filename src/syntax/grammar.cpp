@@ -479,8 +479,17 @@ void Parser_Teardown() {
 Object *Parser_ParseText(std::u16string_view text, bool *syntaxError) {
     if (syntaxError) *syntaxError = false;
     kernel.syntax.bracketDepth = 0;
-    if (Lexer_Tokenize(kernel.syntax.lexer, text) == 0) return nullptr;
-    Object *e = Grammar_Parse(kernel.syntax.grammar, Lexer_Tokens(kernel.syntax.lexer), Lexer_Text(kernel.syntax.lexer));
+    Lexer *lexer = kernel.syntax.lexer;
+    if (Lexer_Tokenize(lexer, text) == 0) {
+        if (syntaxError) *syntaxError = !lexer->error.empty();
+        return nullptr;
+    }
+    Object *e = Grammar_Parse(kernel.syntax.grammar, Lexer_Tokens(lexer), Lexer_Text(lexer));
     if (!e && syntaxError) *syntaxError = true;
     return e;
+}
+
+const std::u16string &Parser_LastError() {
+    const Lexer *lexer = kernel.syntax.lexer;
+    return lexer && !lexer->error.empty() ? lexer->error : Grammar_LastError(kernel.syntax.grammar);
 }

@@ -15,9 +15,13 @@ void Parser_Teardown();
 
 // Tokenizes and parses text with the kernel's lexer and grammar. Returns the
 // expression (a new reference), or null: for a syntax error *syntaxError is
-// set and the message is in Grammar_LastError; a text without tokens is no
+// set and the message is in Parser_LastError; a text without tokens is no
 // error.
 Object *Parser_ParseText(std::u16string_view text, bool *syntaxError = nullptr);
+
+// The message of the last syntax error of Parser_ParseText: the lexer's when
+// the text could not be cut into tokens, else the grammar's.
+const std::u16string &Parser_LastError();
 
 // The message of a failed parse: the two-objects text with an excerpt of the
 // input when the first two remaining tokens are objects, else "Unknown".

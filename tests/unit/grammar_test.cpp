@@ -54,4 +54,31 @@ TEST_F(GrammarTest, DeepNestingOfEveryBracketKind) {
     }
 }
 
+// Through the public interface a string literal of any length is read as a
+// String, in either quotes; one the tokenizer cannot read is a syntax error
+// with a message saying so, never a different expression.
+TEST_F(GrammarTest, LiteralsAreReadWholeOrRefusedWithAMessage) {
+    for (char16_t quote : {u'\'', u'"'}) {
+        std::u16string text = quote + std::u16string(3000000, u'a') + quote;
+        int64_t h = Kernel_InputExpression(text.c_str());
+        ASSERT_NE(h, 0);
+        Object *e = reinterpret_cast<Object *>(h);
+        EXPECT_EQ(Object_Type(e), TYPE_STRING);
+        EXPECT_EQ(Object_Length(e), 3000000);
+        Kernel_FreeExpression(h);
+    }
+    EXPECT_TRUE(Host().syntaxErrors.empty());
+
+    std::u16string text = u"'";
+    for (int i = 0; i < 1100000; ++i) text += u"\\n";
+    text += u"'";
+    EXPECT_EQ(Kernel_InputExpression(text.c_str()), 0);
+    ASSERT_EQ(Host().syntaxErrors.size(), 1u);
+    EXPECT_EQ(Narrow(Host().syntaxErrors[0]), "Token too long to read at character 1: ''\\n\\n\\n\\n\\'");
+    // The grammar's own errors still come through.
+    EXPECT_EQ(Kernel_InputExpression(u"1 2"), 0);
+    ASSERT_EQ(Host().syntaxErrors.size(), 2u);
+    EXPECT_EQ(Narrow(Host().syntaxErrors[1]), "Two objects without separator or operator inbetween: '1 2'");
+}
+
 }  // namespace
