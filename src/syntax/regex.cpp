@@ -606,7 +606,7 @@ public:
     bool KnownFailed(int32_t point, int64_t position, uint64_t serial) {
         if (serial - base_ >= kStampLimit) return false;
         std::vector<uint32_t> &v = visits_[size_t(point)];
-        if (size_t(position) >= v.size()) v.resize(std::max(size_t(position) + 1, 2 * v.size()), 0);
+        if (size_t(position) >= v.size()) v.resize(size_t(position) + 1, 0);  // grows geometrically
         uint32_t seen = v[size_t(position)];
         if (seen >= matchStart_ || (seen != 0 && Failed(seen))) return true;
         v[size_t(position)] = Stamp(serial);
