@@ -16,7 +16,6 @@
 #include "kernel/state.h"
 #include "syntax/formatter.h"
 #include "syntax/grammar.h"
-#include "syntax/parser.h"
 #include "vorlan.h"
 
 namespace {
@@ -39,7 +38,7 @@ KERNEL_EXPORT int64_t Kernel_InputExpression(const char16_t *text) {
         bool syntaxError = false;
         Object *e = Parser_ParseText(text, &syntaxError);
         if (syntaxError) {
-            if (auto report = kernel.callbacks.syntaxError) report(Grammar_LastError(kernel.syntax.grammar).c_str());
+            if (auto report = kernel.callbacks.syntaxError) report(Parser_LastError().c_str());
         }
         return ToHandle(e);
     });

@@ -9,7 +9,7 @@
 #include "object/symbol.h"
 #include "syntax/formatter.h"
 #include "syntax/lexer.h"
-#include "syntax/parser.h"
+#include "syntax/grammar.h"
 #include "vorlan.h"
 
 // Every pool is emptied without reading a reference count, so every handle

@@ -22,7 +22,7 @@
 #include "object/string.h"
 #include "object/symbol.h"
 #include "syntax/operators.h"
-#include "syntax/parser.h"
+#include "syntax/grammar.h"
 
 #define VORLAN_BUILTIN_NAME(name) u## #name,
 const char16_t *const BuiltinNames[SYM_COUNT] = {VORLAN_BUILTIN_SYMBOLS(VORLAN_BUILTIN_NAME)};

@@ -1,6 +1,7 @@
 #include "syntax/lexer.h"
 
 #include "kernel/state.h"
+#include "number/number_text.h"
 #include "syntax/regex.h"
 
 namespace {
@@ -74,9 +75,18 @@ int64_t Lexer_Tokenize(Lexer *lexer, std::u16string_view text) {
     Lexer *outer = kernel.syntax.currentLexer;
     kernel.syntax.currentLexer = lexer;
     lexer->tokens.Clear();
+    lexer->error.clear();
     lexer->text = text.substr(0, text.find(u'\0'));
-    if (lexer->pattern) Regex_Scan(lexer->pattern, lexer->text.c_str(), OnMatch);
+    int64_t stop = lexer->pattern ? Regex_Scan(lexer->pattern, lexer->text.c_str(), OnMatch) : -1;
     kernel.syntax.currentLexer = outer;
+    if (stop >= 0) {
+        // Skipping the token's first character and reading on would turn a
+        // literal into something else, so nothing of the text is kept.
+        lexer->tokens.Clear();
+        std::u16string_view excerpt = std::u16string_view(lexer->text).substr(size_t(stop), 10);
+        lexer->error = u"Token too long to read at character " + Integer_ToText(stop + 1, 10) + u": '" +
+                       std::u16string(excerpt) + u"'";
+    }
     return lexer->tokens.count;
 }
 

@@ -39,6 +39,7 @@ struct Lexer {
     std::unordered_map<std::u16string, size_t> classIndex;  // name → index in classes
     std::vector<TokenClass> classes;                         // in the order added
     TokenList tokens;
+    std::u16string error;  // why the last text gave no tokens, or empty
     int64_t slot = -1;     // slot holding the lexer, or -1
 };
 
@@ -63,7 +64,9 @@ void Lexer_Build(Lexer *lexer);
 
 // Replaces the token list with the tokens of text (up to its first NUL).
 // Returns the number of tokens: 0 for text of nothing but white space and
-// comments, or for a lexer not yet built.
+// comments, or for a lexer not yet built, and 0 with the message in
+// lexer->error when a token is too long for the pattern engine to read:
+// the text is then refused as a whole rather than cut into other tokens.
 int64_t Lexer_Tokenize(Lexer *lexer, std::u16string_view text);
 
 // The token list (owned by the lexer; the parser rewrites it in place) and

@@ -149,7 +149,8 @@ public:
             }
         }
         program_->groupCount = int32_t(program_->groups.size());
-        ComputeFixedLengths();
+        ComputeLengths();
+        ChooseMemoPoints();
     }
 
 private:
@@ -158,6 +159,7 @@ private:
         node->kind = kind;
         node->number = -1;
         node->fixedLength = -1;
+        node->memo = -1;
         RegexNode *n = node.get();
         program_->nodes.push_back(std::move(node));
         return n;
@@ -435,10 +437,10 @@ private:
         atoms.back() = r;
     }
 
-    // The number of code units each node matches, or -1 where that varies;
-    // lookbehind needs it for its body. Computed children first, with an
-    // explicit stack.
-    void ComputeFixedLengths() {
+    // The number of code units each node matches, or -1 where that varies
+    // (lookbehind needs it for its body), and the fewest it can match.
+    // Computed children first, with an explicit stack.
+    void ComputeLengths() {
         std::vector<std::pair<RegexNode *, bool>> stack{{program_->root, false}};
         while (!stack.empty()) {
             auto [n, childrenDone] = stack.back();
@@ -449,6 +451,58 @@ private:
                 continue;
             }
             n->fixedLength = FixedLength(n);
+            n->minLength = MinLength(n);
+        }
+    }
+
+    static int64_t MinLength(const RegexNode *n) {
+        switch (n->kind) {
+        case RxAnyChar:
+        case RxClass: return 1;
+        case RxLiteral: return int64_t(n->text.size());
+        case RxAnchor:
+        case RxBackReference: return 0;
+        case RxRepeat: return std::min<int64_t>(n->child->minLength * n->min, REGEX_UNBOUNDED);
+        case RxSequence: {
+            int64_t total = 0;
+            for (const RegexNode *c = n->child; c; c = c->next) total = std::min<int64_t>(total + c->minLength, REGEX_UNBOUNDED);
+            return total;
+        }
+        case RxAlternation: {
+            int64_t least = n->child ? REGEX_UNBOUNDED : 0;
+            for (const RegexNode *c = n->child; c; c = c->next) least = std::min(least, c->minLength);
+            return least;
+        }
+        case RxGroup: return n->which > 0 || !n->child ? 0 : n->child->minLength;
+        }
+        return 0;
+    }
+
+    // Makes memo points of the repeats whose boundary states do not depend
+    // on how they were reached. A repeat qualifies when it is unbounded and
+    // not possessive (so its count no longer matters once the minimum is
+    // reached) and every repeat around it is unbounded with a minimum of at
+    // most 1 over an atom that cannot match the empty string (so their
+    // counts and iteration starts cannot change the outcome either). No
+    // lookaround or possessive repeat may enclose it, since those discard
+    // alternatives on success and a state inside them can fail on one visit
+    // yet succeed on another. A back-reference makes the outcome depend on
+    // captures, so a program with one has no memo points.
+    void ChooseMemoPoints() {
+        program_->memoCount = 0;
+        for (const auto &node : program_->nodes)
+            if (node->kind == RxBackReference) return;
+        for (const auto &node : program_->nodes) {
+            RegexNode *r = node.get();
+            if (r->kind != RxRepeat || r->single || r->max != REGEX_UNBOUNDED || r->which == RX_POSSESSIVE) continue;
+            bool independent = true;
+            for (const RegexNode *a = r->parent; a && independent; a = a->parent) {
+                if (a->kind == RxGroup && a->which > 0) independent = false;
+                if (a->kind == RxRepeat)
+                    independent = a->which != RX_POSSESSIVE && a->max == REGEX_UNBOUNDED && a->min <= 1 &&
+                                  a->child->minLength >= 1;
+            }
+            if (independent) r->memo = program_->memoCount++;
         }
     }
 
@@ -516,6 +570,86 @@ bool IsLookaround(const RegexNode *g) { return g->which > 0; }
 bool IsNegative(const RegexNode *g) { return g->which == RX_GROUP_NOT_LOOKAHEAD || g->which == RX_GROUP_NOT_LOOKBEHIND; }
 bool IsLookbehind(const RegexNode *g) { return g->which == RX_GROUP_LOOKBEHIND || g->which == RX_GROUP_NOT_LOOKBEHIND; }
 
+// What the matches of one scan over one subject learn about the boundary
+// states of memo points (see RegexProgram): for each memo point and
+// position, the stamp of the last visit, and the stamps known to belong to
+// states that failed.
+//
+// A visit is stamped with the serial number of the last choice point made.
+// Within one match, a state visited before has failed: the search goes
+// depth first and alternatives in a fixed order, so it comes back to a
+// state only after everything reachable from it has been tried, and no
+// path leads from a boundary state back to itself without consuming input.
+// Across matches only what has been seen to fail counts, since a state on
+// the path of a successful match did not fail: when a choice point is taken
+// up, every state visited since it was made has failed, so the stamps from
+// its serial number on are failed ones; when a whole match fails, all of its
+// stamps are.
+class RegexMemo {
+public:
+    // Starts a match whose first stamp comes from serial, which no visit
+    // of an earlier match has. Stamps are 32-bit offsets from a base that
+    // moves on, forgetting everything, when they would run out.
+    void BeginMatch(uint64_t serial, int32_t points) {
+        if (visits_.size() < size_t(points)) visits_.resize(size_t(points));
+        if (serial - base_ > kStampLimit / 2) {
+            for (std::vector<uint32_t> &v : visits_) std::fill(v.begin(), v.end(), 0);
+            failed_.clear();
+            base_ = serial;
+        }
+        matchStart_ = Stamp(serial);
+    }
+
+    // Whether the boundary state of memo point `point` at position is known
+    // to fail; if it is not, the visit is recorded under serial. Stamps that
+    // have run out record nothing and know nothing.
+    bool KnownFailed(int32_t point, int64_t position, uint64_t serial) {
+        if (serial - base_ >= kStampLimit) return false;
+        std::vector<uint32_t> &v = visits_[size_t(point)];
+        if (size_t(position) >= v.size()) v.resize(size_t(position) + 1, 0);  // grows geometrically
+        uint32_t seen = v[size_t(position)];
+        if (seen >= matchStart_ || (seen != 0 && Failed(seen))) return true;
+        v[size_t(position)] = Stamp(serial);
+        lastVisit_ = serial;
+        return false;
+    }
+
+    // Every state visited under the serial numbers from..to has failed.
+    void Fail(uint64_t from, uint64_t to) {
+        // A span without visits would tell nothing.
+        if (lastVisit_ < from || to - base_ >= kStampLimit) return;
+        uint32_t a = from < base_ ? 1 : Stamp(from), b = Stamp(to);
+        // to is the newest serial, so the span ends after every span known;
+        // it swallows those it touches.
+        while (!failed_.empty() && failed_.back().to + 1 >= a) {
+            a = std::min(a, failed_.back().from);
+            failed_.pop_back();
+        }
+        failed_.push_back({a, b});
+    }
+
+private:
+    static constexpr uint64_t kStampLimit = 0xFFFFFFF0;
+
+    struct Span {
+        uint32_t from, to;
+    };
+
+    uint32_t Stamp(uint64_t serial) const { return uint32_t(serial - base_ + 1); }
+
+    bool Failed(uint32_t stamp) const {
+        auto after = std::upper_bound(failed_.begin(), failed_.end(), stamp,
+                                      [](uint32_t s, const Span &span) { return s < span.from; });
+        return after != failed_.begin() && stamp <= std::prev(after)->to;
+    }
+
+    std::vector<std::vector<uint32_t>> visits_;  // 0: never visited
+    std::vector<Span> failed_;                   // sorted and disjoint
+    uint64_t base_ = 0;
+    uint32_t matchStart_ = 1;
+    uint64_t lastVisit_ = 0;  // serial of the latest visit recorded
+};
+
 // One match of a program at one start index. The matcher walks the tree
 // with a current node and position in one of four phases: entering a node,
 // leaving it successfully, finishing a group's body, and failing, which
@@ -531,10 +665,16 @@ bool IsLookbehind(const RegexNode *g) { return g->which == RX_GROUP_LOOKBEHIND |
 // the choice points made inside it are discarded. A negative lookaround
 // keeps a choice point beneath its body that is taken up when the body has
 // failed in every way, and that makes the lookaround succeed.
+//
+// An alternation's entry leaves the stack when its last branch is entered,
+// as there is nothing left to come back to; so a repeat over alternatives
+// needs no entry per iteration unless an earlier branch has matched.
 class Matcher {
 public:
-    Matcher(const char16_t *subject, RegexProgram *program)
-        : s_(subject), program_(program), state_(kernel.syntax), trail_(kernel.syntax.regexTrail) {
+    // memo, borrowed, is shared by the matches of one scan over subject.
+    Matcher(const char16_t *subject, RegexProgram *program, RegexMemo &memo)
+        : s_(subject), program_(program), state_(kernel.syntax), trail_(kernel.syntax.regexTrail),
+          memo_(program->memoCount > 0 ? &memo : nullptr) {
         if (!state_.regexStack) state_.regexStack = std::make_unique_for_overwrite<RegexChoicePoint[]>(REGEX_CHOICE_LIMIT);
         stack_ = state_.regexStack.get();
         trail_.clear();
@@ -548,6 +688,10 @@ public:
 
     int64_t Run(int64_t start, CaptureMap &captures) {
         for (RegexNode *g : program_->groups) g->captureStart = g->captureEnd = {-1, 0};
+        if (memo_) {
+            matchSerial_ = ++state_.regexSerial;
+            memo_->BeginMatch(matchSerial_, program_->memoCount);
+        }
         enum { ENTER, LEAVE, GROUP_DONE, FAIL } phase = ENTER;
         RegexNode *node = program_->root;
         int64_t c = start;
@@ -599,7 +743,7 @@ public:
                         phase = LEAVE;
                         break;
                     }
-                    if (!Push(node, c, 0, node->child)) return Fail(captures);
+                    if (node->child->next && !Push(node, c, 0, node->child)) return GiveUp(captures);
                     node = node->child;
                     break;
                 case RxRepeat:
@@ -618,16 +762,20 @@ public:
                             break;
                         }
                         if (node->which == RX_GREEDY && k > node->min && !Push(node, c, k, nullptr))
-                            return Fail(captures);
+                            return GiveUp(captures);
                         c += k;
                         phase = LEAVE;
+                        break;
+                    }
+                    if (node->min == 0 && KnownFailed(node, c)) {
+                        phase = FAIL;
                         break;
                     }
                     Save(node->count, 0);
                     Save(node->start, c);
                     if (node->which == RX_POSSESSIVE) Save(node->base, height_);
                     if (node->min == 0) {
-                        if (!Push(node, c, 0, nullptr)) return Fail(captures);
+                        if (!Push(node, c, 0, nullptr)) return GiveUp(captures);
                         if (node->which == RX_LAZY) {
                             phase = LEAVE;
                             break;
@@ -646,7 +794,7 @@ public:
                         c -= length;
                     }
                     if (IsLookaround(node)) Save(node->base, height_);
-                    if (IsNegative(node) && !Push(node, node->start.value, 0, nullptr)) return Fail(captures);
+                    if (IsNegative(node) && !Push(node, node->start.value, 0, nullptr)) return GiveUp(captures);
                     if (node->child) node = node->child;
                     else phase = GROUP_DONE;
                     break;
@@ -678,8 +826,12 @@ public:
                     node = p;
                     if (count >= p->max || empty) break;
                     if (count >= p->min) {
+                        if (KnownFailed(p, c)) {
+                            phase = FAIL;
+                            break;
+                        }
                         if (p->which == RX_POSSESSIVE) Cut(p->base.value);
-                        if (!Push(p, c, count, nullptr)) return Fail(captures);
+                        if (!Push(p, c, count, nullptr)) return GiveUp(captures);
                         if (p->which == RX_LAZY) break;
                     }
                     Save(p->start, c);
@@ -711,19 +863,23 @@ public:
                 break;
 
             case FAIL: {
-                if (height_ == 0) return Fail(captures);
+                if (height_ == 0) {
+                    if (memo_) memo_->Fail(matchSerial_, state_.regexSerial);
+                    return Fail(captures);
+                }
                 RegexChoicePoint &cp = stack_[height_ - 1];
                 Undo(cp.trailHeight);
+                if (memo_) memo_->Fail(cp.id, state_.regexSerial);
                 RegexNode *n = cp.node;
                 if (n->kind == RxAlternation) {
-                    if (cp.branch->next) {
-                        cp.branch = cp.branch->next;
-                        c = cp.position;
-                        node = cp.branch;
-                        phase = ENTER;
-                    } else {
-                        Cut(height_ - 1);
-                    }
+                    // Entries are made for alternations of two branches or
+                    // more and dropped on entering the last, so a next one
+                    // is there.
+                    cp.branch = cp.branch->next;
+                    c = cp.position;
+                    node = cp.branch;
+                    phase = ENTER;
+                    if (!node->next) Cut(height_ - 1);
                 } else if (n->kind == RxGroup) {
                     // The body of a negative lookaround has failed.
                     c = cp.position;
@@ -755,10 +911,16 @@ public:
             }
             }
         }
-        return Fail(captures);
+        return GiveUp(captures);
     }
 
 private:
+    // Whether the boundary state of repeat r at c is known to fail; records
+    // the visit when it is not.
+    bool KnownFailed(const RegexNode *r, int64_t c) {
+        return memo_ && r->memo >= 0 && memo_->KnownFailed(r->memo, c, state_.regexSerial);
+    }
+
     bool AnchorHolds(int32_t which, int64_t c) const {
         switch (which) {
         case RX_ANCHOR_START: return c == 0;
@@ -830,6 +992,12 @@ private:
         return -1;
     }
 
+    // The stack or the trail is full: the match is given up undecided.
+    static int64_t GiveUp(CaptureMap &captures) {
+        captures.erase(u"0");
+        return REGEX_EXHAUSTED;
+    }
+
     const char16_t *s_;
     RegexProgram *program_;
     SyntaxState &state_;
@@ -838,6 +1006,8 @@ private:
     int64_t height_ = 0;
     uint64_t topId_ = 0;      // id of the top choice point, 0 when none
     bool exhausted_ = false;  // the trail is full
+    RegexMemo *memo_;         // null for a program without memo points
+    uint64_t matchSerial_ = 0;  // the serial number the match started with
 };
 
 }  // namespace
@@ -858,33 +1028,47 @@ int64_t Regex_Compile(int64_t slot, std::u16string_view pattern) {
 
 RegexProgram *Regex_FromHandle(int64_t handle) { return kernel.syntax.regexSlots.Resolve(handle); }
 
-int64_t Regex_Match(const char16_t *subject, int64_t start, RegexProgram *program, CaptureMap &captures) {
+namespace {
+
+int64_t MatchAt(const char16_t *subject, int64_t start, RegexProgram *program, CaptureMap &captures,
+                RegexMemo &memo) {
     if (!program || !subject || start < 0) {
         captures.erase(u"0");
         return -1;
     }
-    return Matcher(subject, program).Run(start, captures);
+    return Matcher(subject, program, memo).Run(start, captures);
 }
 
-void Regex_Scan(int64_t handle, const char16_t *subject, RegexOnMatch onMatch) {
+}  // namespace
+
+int64_t Regex_Match(const char16_t *subject, int64_t start, RegexProgram *program, CaptureMap &captures) {
+    RegexMemo memo;
+    return MatchAt(subject, start, program, captures, memo);
+}
+
+int64_t Regex_Scan(int64_t handle, const char16_t *subject, RegexOnMatch onMatch) {
     RegexProgram *program = Regex_FromHandle(handle);
-    if (!program || !subject) return;
+    if (!program || !subject) return -1;
     CaptureMap captures;
+    RegexMemo memo;
     int64_t b = 0;
     while (subject[b] != 0) {
         captures.clear();
-        int64_t d = Regex_Match(subject, b, program, captures);
+        int64_t d = MatchAt(subject, b, program, captures, memo);
+        if (d == REGEX_EXHAUSTED) return b;
         if (d >= 0 && captures.contains(u"0")) onMatch(captures, b);
         b += d >= 1 ? d : 1;
     }
+    return -1;
 }
 
 bool Regex_Search(int64_t handle, const char16_t *subject) {
     RegexProgram *program = Regex_FromHandle(handle);
     if (!program || !subject) return false;
     CaptureMap captures;
+    RegexMemo memo;
     for (int64_t b = 0; subject[b] != 0; ++b)
-        if (Regex_Match(subject, b, program, captures) >= 0) return true;
+        if (MatchAt(subject, b, program, captures, memo) >= 0) return true;
     return false;
 }
 
@@ -897,10 +1081,11 @@ std::u16string Regex_Replace(int64_t handle, const char16_t *subject, std::u16st
     // by copying the stretches between them.
     std::u16string result;
     CaptureMap captures;
+    RegexMemo memo;
     int64_t b = 0, copied = 0;
     while (subject[b] != 0) {
         captures.clear();
-        int64_t d = Regex_Match(subject, b, program, captures);
+        int64_t d = MatchAt(subject, b, program, captures, memo);
         if (d >= 0 && captures.contains(u"0")) {
             result.append(subject + copied, size_t(b - copied));
             if (onMatch) result += onMatch(captures, b);

@@ -60,10 +60,13 @@ enum : int32_t {
 };
 
 constexpr int32_t REGEX_UNBOUNDED = 2147483647;
-// Entries of the choice-point stack; a match that needs more fails.
+// Entries of the choice-point stack; a match that needs more is given up.
 constexpr int64_t REGEX_CHOICE_LIMIT = 1048577;
-// Entries of the undo trail (below); a match that needs more fails too.
+// Entries of the undo trail (below); a match that needs more is given up too.
 constexpr int64_t REGEX_TRAIL_LIMIT = 4 * REGEX_CHOICE_LIMIT;
+// What Regex_Match returns for a match it gave up, which is no failure: the
+// subject might have matched with more room.
+constexpr int64_t REGEX_EXHAUSTED = -2;
 
 // A value a node keeps while a match runs (an iteration count, a start
 // position), with the serial number of the choice point under which its
@@ -90,6 +93,8 @@ struct RegexNode {
     std::vector<uint32_t> bits;   // class: bit c % 32 of word c / 32
     std::u16string text;          // literal characters, or a group's name
     int64_t fixedLength;          // code units matched, -1 when it varies
+    int64_t minLength;            // fewest code units any match takes
+    int32_t memo;                 // repeat: its memo point (below), or -1
 
     // Match-time values. Repeat: count, start of the current iteration,
     // stack height at entry (possessive). Group: start, stack height at
@@ -101,9 +106,17 @@ struct RegexNode {
     RegexCell captureEnd;
 };
 
+// A memo point is a repeat whose iteration boundaries are remembered: the
+// state "the repeat has done enough iterations and stands at position c"
+// leads to the same outcome however it was reached, because nothing around
+// the repeat depends on how many iterations were made or where they began.
+// A boundary state that has failed once is not explored again, which keeps
+// ambiguous repeats (a repeat over alternatives that can cover the same
+// text in several ways) from taking exponential time.
 struct RegexProgram {
     RegexNode *root;                               // capturing group 0
     int32_t groupCount;                            // capturing groups, root included
+    int32_t memoCount;                             // memo points
     std::vector<std::unique_ptr<RegexNode>> nodes; // owns every node
     std::vector<RegexNode *> groups;               // capturing groups by number
     int64_t slot;                                  // slot holding it, or -1
@@ -138,11 +151,11 @@ RegexProgram *Regex_FromHandle(int64_t handle);
 
 // Anchored match of program at index start of the zero-terminated subject
 // (start at most the subject's length). Returns the length matched (0
-// allowed) or -1, also when the match would need more choice points than
-// the stack holds. On success the captures of
-// the groups that took part are written into captures (other keys are left
-// alone); on failure only the key "0" is removed. Anchors and lookbehind see
-// absolute indexes into the subject.
+// allowed), -1 when there is no match, or REGEX_EXHAUSTED when the match
+// would need more choice points or trail entries than the engine holds. On
+// success the captures of the groups that took part are written into
+// captures (other keys are left alone); otherwise only the key "0" is
+// removed. Anchors and lookbehind see absolute indexes into the subject.
 int64_t Regex_Match(const char16_t *subject, int64_t start, RegexProgram *program, CaptureMap &captures);
 
 // Receives the captures of a match and the index where it starts.
@@ -152,15 +165,20 @@ using RegexReplacer = std::u16string (*)(const CaptureMap &captures, int64_t pos
 
 // Tries a match at every index of subject from 0, calling onMatch for each
 // success and continuing after it (one index further after an empty match);
-// indexes where nothing matches are skipped.
-void Regex_Scan(int64_t handle, const char16_t *subject, RegexOnMatch onMatch);
+// indexes where nothing matches are skipped. Returns -1 when the whole
+// subject was scanned, or the index of a match that the engine gave up
+// (REGEX_EXHAUSTED), where the scan stops. The matches of one scan share
+// what they learn about failing states, so the scan stays near-linear in
+// the subject's length.
+int64_t Regex_Scan(int64_t handle, const char16_t *subject, RegexOnMatch onMatch);
 
-// True when a match starts at some index before the terminating zero.
+// True when a match starts at some index before the terminating zero. A
+// match given up counts as none.
 bool Regex_Search(int64_t handle, const char16_t *subject);
 
 // The subject with every match found as by Regex_Scan replaced by
-// onMatch's result, or by replacement when onMatch is null. Returns a new
-// string; the subject is unchanged.
+// onMatch's result, or by replacement when onMatch is null; a match given
+// up counts as none. Returns a new string; the subject is unchanged.
 std::u16string Regex_Replace(int64_t handle, const char16_t *subject, std::u16string_view replacement,
                              RegexReplacer onMatch);
 

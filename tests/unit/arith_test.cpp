@@ -7,7 +7,7 @@
 #include "number/complex.h"
 #include "number/rational.h"
 #include "number/real.h"
-#include "syntax/parser.h"
+#include "syntax/grammar.h"
 
 namespace {
 

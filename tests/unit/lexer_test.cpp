@@ -114,24 +114,54 @@ TEST_F(TokenizerTest, UnpairedSurrogatesAreNameCharacters) {
     EXPECT_EQ(Tokens(u"\xD835\xDC65 = 1"), (List{"Name \U0001D465", "Operator =", "Integer 1"}));
 }
 
-// A string literal too long for the choice-point stack is no String. The
-// match at its opening quote fails as a whole, so that quote is skipped;
-// the content and the closing quote are tokenized as they stand.
+// A plain string literal of any length is one String. One that the pattern
+// engine runs out of room on (every character escaped) is refused with the
+// whole text, rather than having its quote skipped and its content read as
+// other tokens.
 TEST_F(TokenizerTest, LongLiterals) {
     Lexer *lexer = kernel.syntax.lexer;
-    std::u16string content(1100000, u'x');
-    ASSERT_EQ(Lexer_Tokenize(lexer, u"\"" + content + u"\""), 2);
-    Token *t = Lexer_Tokens(lexer).first;
-    EXPECT_TRUE(t->text == content && t->position == 1);
-    EXPECT_TRUE(t->next->cls == u"Operator" && t->next->text == u"\"");
+    for (char16_t quote : {u'"', u'\''}) {
+        std::u16string literal = quote + std::u16string(3000000, u'x') + quote;
+        ASSERT_EQ(Lexer_Tokenize(lexer, u"f(" + literal + u")"), 4);
+        Token *t = Lexer_Tokens(lexer).first->next->next;
+        EXPECT_TRUE(t->cls == u"String" && t->text == literal && t->position == 2);
+        EXPECT_TRUE(lexer->error.empty());
+    }
 
-    std::u16string fits = u"\"" + std::u16string(300000, u'y') + u"\"";
-    ASSERT_EQ(Lexer_Tokenize(lexer, fits), 1);
-    EXPECT_TRUE(Lexer_Tokens(lexer).first->cls == u"String");
+    std::u16string escaped = u"\"";
+    for (int i = 0; i < 1100000; ++i) escaped += u"\\t";
+    escaped += u"\"";
+    EXPECT_EQ(Lexer_Tokenize(lexer, u"x = " + escaped), 0);
+    EXPECT_EQ(Lexer_Tokens(lexer).first, nullptr);
+    EXPECT_EQ(Utf16_ToUtf8(lexer->error), "Token too long to read at character 5: '\"\\t\\t\\t\\t\\'");
+    // The next text starts afresh.
+    EXPECT_EQ(Tokens(u"\"\\t\""), List{"String \"\\t\""});
+    EXPECT_TRUE(lexer->error.empty());
 
     std::u16string digits(1200000, u'9');
     ASSERT_EQ(Lexer_Tokenize(lexer, digits + u"+1"), 3);
     EXPECT_TRUE(Lexer_Tokens(lexer).first->cls == u"Integer");
+}
+
+// Inputs that made the tokenizer's patterns backtrack without end, from
+// fuzzing: an unterminated string full of backslashes, and comment openers
+// without their ends. Each is now tokenized in time linear in its length.
+TEST_F(TokenizerTest, UnterminatedLiteralsAndCommentsAreLinear) {
+    std::u16string backslashes = u"\"Co" + std::u16string(200001, u'\\');
+    List tokens = Tokens(backslashes);
+    ASSERT_EQ(tokens.size(), 2u);
+    EXPECT_EQ(tokens[0], "Operator \"");
+    EXPECT_EQ(tokens[1], "Name " + Utf16_ToUtf8(backslashes.substr(1)));
+
+    std::u16string openers;
+    for (int i = 0; i < 100000; ++i) openers += u"/#a/*a";
+    EXPECT_EQ(Lexer_Tokenize(kernel.syntax.lexer, openers), 600000);
+    // A string that ends after many escaped quotes is still one String,
+    // and an unterminated one ends at the last escaped quote.
+    std::u16string quotes = u"\"";
+    for (int i = 0; i < 100000; ++i) quotes += u"\\\"";
+    EXPECT_EQ(Tokens(quotes + u"\""), List{"String " + Utf16_ToUtf8(quotes) + "\""});
+    EXPECT_EQ(Tokens(u"\"a\\\"b\\\"c"), (List{"String \"a\\\"b\\\"", "Name c"}));
 }
 
 // The delimiter class is what the symbol-name check builds its pattern from.

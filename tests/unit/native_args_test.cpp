@@ -4,7 +4,7 @@
 
 #include "eval/definition.h"
 #include "eval/native_args.h"
-#include "syntax/parser.h"
+#include "syntax/grammar.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "eval/pattern.h"
 #include "number/real.h"
 #include "syntax/formatter.h"
-#include "syntax/parser.h"
+#include "syntax/grammar.h"
 
 namespace {
 

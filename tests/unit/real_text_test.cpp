@@ -11,7 +11,7 @@
 #include "number/bigint.h"
 #include "number/number_text.h"
 #include "number/real.h"
-#include "syntax/parser.h"
+#include "syntax/grammar.h"
 
 namespace {
 

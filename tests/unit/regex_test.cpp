@@ -37,6 +37,8 @@ void ExpectLengths(std::u16string_view pattern, std::vector<std::pair<std::u16st
         EXPECT_EQ(p.Match(cases[i].first), cases[i].second) << Utf16_ToUtf8(pattern) << ", case " << i;
 }
 
+int64_t scannedCount;
+
 TEST(Regex, AlternativesAreTriedInOrder) {
     ExpectLengths(u"==|===", {{u"===", 2}});
     ExpectLengths(u"===|==", {{u"===", 3}, {u"==", 2}});
@@ -200,19 +202,94 @@ TEST(Regex, BackReferences) {
     ExpectLengths(u"\\7", {{u"7", -1}});
 }
 
-// The tokenizer's string pattern leaves one choice point per character, so
-// a long enough literal exhausts the stack; the match then fails cleanly and
-// the engine goes on working.
-TEST(Regex, ExhaustedChoiceStackFailsTheMatch) {
+// A repeat over alternatives needs no choice point per iteration unless an
+// earlier alternative has matched, so a long plain string literal is read
+// whole; one in which every character is escaped keeps an entry per escape
+// and exhausts the stack, and the match is then given up, which is told
+// apart from a failure.
+TEST(Regex, ExhaustedChoiceStackGivesUpTheMatch) {
     Pattern p(uR"x("(?:\\.|.)*?")x");
-    std::u16string fits = u"\"" + std::u16string(200000, u'x') + u"\"";
-    std::u16string tooLong = u"\"" + std::u16string(1100000, u'x') + u"\"";
-    EXPECT_EQ(p.Match(fits), int64_t(fits.size()));
-    EXPECT_EQ(p.Match(tooLong), -1);
+    std::u16string plain = u"\"" + std::u16string(3000000, u'x') + u"\"";
+    EXPECT_EQ(p.Match(plain), int64_t(plain.size()));
+    std::u16string escapes = u"\"";
+    for (int i = 0; i < 1100000; ++i) escapes += u"\\a";
+    escapes += u"\"";
+    EXPECT_EQ(p.Match(escapes), REGEX_EXHAUSTED);
+    EXPECT_EQ(p.Match(escapes.substr(0, 200001) + u"\""), 200002);
     EXPECT_EQ(p.Match(u"\"a\\\"b\""), 6);
     // Greedy repeats of one unit need no stack per character.
     std::u16string digits(1200000, u'7');
     EXPECT_EQ(Pattern(u"\\d+").Match(digits), int64_t(digits.size()));
+
+    // A scan stops at the match it gave up and says where.
+    std::u16string text = u"ab " + escapes;
+    EXPECT_EQ(Regex_Scan(p.handle(), text.c_str(), [](const CaptureMap &, int64_t) {}), 3);
+    EXPECT_EQ(Regex_Scan(p.handle(), u"\"a\" \"b\"", [](const CaptureMap &, int64_t) {}), -1);
+}
+
+// Repeats over alternatives that can cover the same text in several ways
+// used to take time exponential in the subject's length when the match
+// fails; each boundary of such a repeat is now explored once per position.
+TEST(Regex, AmbiguousRepeatsFailInLinearTime) {
+    std::u16string backslashes = u"\"Co" + std::u16string(200000, u'\\');
+    EXPECT_EQ(Pattern(uR"x("(?:\\.|.)*?")x").Match(backslashes), -1);
+    std::u16string as(200000, u'a'), abs;
+    for (int i = 0; i < 100000; ++i) abs += u"ab";
+    EXPECT_EQ(Pattern(u"(?:a|a)*b").Match(as), -1);
+    EXPECT_EQ(Pattern(u"(?:a|aa)+?b").Match(as), -1);
+    EXPECT_EQ(Pattern(u"(?:(?:a|b)+)*c").Match(abs), -1);
+    EXPECT_EQ(Pattern(u"x|(?:(?:ab|a)(?:b|))*c").Match(abs), -1);
+    // The same subjects with an ending that matches.
+    EXPECT_EQ(Pattern(u"(?:a|a)*b").Match(as + u"b"), int64_t(as.size()) + 1);
+    EXPECT_EQ(Pattern(u"(?:(?:a|b)+)*c").Match(abs + u"c"), int64_t(abs.size()) + 1);
+
+    // A scan remembers across its matches what failed: a comment opener
+    // without its end, repeated, is scanned to the end once and not once per
+    // opener.
+    Pattern comment(u"/#.*?\\r\\n | /\\*.*?\\*/ | .");
+    std::u16string openers;
+    for (int i = 0; i < 100000; ++i) openers += u"/#a/*a";
+    scannedCount = 0;
+    EXPECT_EQ(Regex_Scan(comment.handle(), openers.c_str(), [](const CaptureMap &, int64_t) { ++scannedCount; }), -1);
+    EXPECT_EQ(scannedCount, int64_t(openers.size()));
+}
+
+// Remembering failed states changes no result: each pattern is compared with
+// the same pattern followed by an alternative holding a back-reference, which
+// never matches and turns the remembering off, on every subject up to a
+// length over a small alphabet, by lengths and captures and by whole scans.
+TEST(Regex, RememberingFailuresKeepsEveryResult) {
+    const std::u16string patterns[] = {
+        uR"x("(?:\\.|.)*?")x",       u"(?:a|ab)*c",           u"(?:a|ab)*?c",
+        u"(?:(a)|b(a)?)*\"",          u"(?:(?:a|b)+)*c",       u"(?:a|b|ab)+?(c|\\\\)",
+        u"(?:a(?=b)|b|\\\\.)*\"",    u"(?:(?P<n>a)|ab|(?<!a)b)*c", u"(?:a*b|ba)*c?\\\\",
+        u"(?:a|ab)*+c|(?:ab|a)*\\\\", u"(?:(?:a|)b)*c",
+    };
+    const char16_t alphabet[] = {u'a', u'b', u'c', u'"', u'\\'};
+    std::vector<std::u16string> subjects{u""};
+    for (size_t from = 0; from < subjects.size() && subjects[from].size() < 5; ++from)
+        for (char16_t ch : alphabet) subjects.push_back(subjects[from] + ch);
+    for (const std::u16string &text : patterns) {
+        Pattern memo(text), plain(u"(?:" + text + u")|\\9");
+        ASSERT_GT(Regex_FromHandle(memo.handle())->memoCount, 0) << Utf16_ToUtf8(text);
+        ASSERT_EQ(Regex_FromHandle(plain.handle())->memoCount, 0);
+        for (const std::u16string &s : subjects) {
+            for (int64_t start = 0; start <= int64_t(s.size()); ++start) {
+                CaptureMap a, b;
+                ASSERT_EQ(memo.Match(s, start, a), plain.Match(s, start, b)) << Utf16_ToUtf8(text) << " on " << Utf16_ToUtf8(s);
+                ASSERT_TRUE(a == b) << Utf16_ToUtf8(text) << " on " << Utf16_ToUtf8(s);
+            }
+            auto mark = [](const CaptureMap &c, int64_t at) {
+                std::u16string out = u"<" + std::u16string(1, char16_t(u'0' + at)) + c.at(u"0");
+                for (const char16_t *key : {u"1", u"2", u"n"})
+                    if (c.contains(key)) out += u"|" + c.at(key);
+                return out + u">";
+            };
+            ASSERT_TRUE(Regex_Replace(memo.handle(), s.c_str(), u"", mark) ==
+                        Regex_Replace(plain.handle(), s.c_str(), u"", mark))
+                << Utf16_ToUtf8(text) << " on " << Utf16_ToUtf8(s);
+        }
+    }
 }
 
 std::vector<std::pair<int64_t, std::u16string>> scanned;
