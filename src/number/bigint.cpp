@@ -4,6 +4,7 @@
 // destination and the operands.
 #include "number/bigint.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -679,6 +680,45 @@ int BigInt_Compare(const BigInt *a, const BigInt *b, bool isSigned) {
     // Same sign from here on; the magnitude order is flipped for negatives.
     int mag = (ia || ib) ? ia - ib : Limbs_Compare(a->limbs, a->size, b->limbs, b->size);
     return a->sign < 0 ? -mag : mag;
+}
+
+// ---- Bitwise logic ---------------------------------------------------------------
+
+namespace {
+
+// The low n limbs of x's two's complement form (n is above x's limb count,
+// so the top limb carries the sign).
+void TwosComplement(Limb *dst, const BigInt *x, int64_t n) {
+    std::memset(dst, 0, size_t(n) * LIMB_BYTES);
+    if (IsZero(x)) return;
+    std::memcpy(dst, x->limbs, size_t(LimbCount(x)) * LIMB_BYTES);
+    if (x->sign < 0) Limbs_Negate(dst, dst, n * LIMB_BYTES);
+}
+
+}  // namespace
+
+void BigInt_Logic(BigInt *dst, const BigInt *a, const BigInt *b, BigIntLogic op) {
+    if (IsSpecial(a) || IsSpecial(b)) return BigInt_SetIndeterminate(dst);
+    // One limb above the longer operand holds the sign of every operand and
+    // of the result, so n limbs represent all three exactly.
+    int64_t n = std::max(LimbCount(a), LimbCount(b)) + 1;
+    int64_t bytes = n * LIMB_BYTES;
+    auto *x = static_cast<Limb *>(std::malloc(size_t(2 * bytes)));
+    if (!x) return Overflow(dst, 1);
+    Limb *y = x + n;
+    TwosComplement(x, a, n);
+    TwosComplement(y, b, n);
+    if (op == BIGINT_AND) Bytes_And(x, x, y, bytes);
+    else if (op == BIGINT_OR) Bytes_Or(x, x, y, bytes);
+    else Bytes_Xor(x, x, y, bytes);
+    int64_t sign = (x[n - 1] >> (LIMB_BITS - 1)) ? -1 : 1;
+    if (sign < 0) Limbs_Negate(x, x, bytes);
+    dst->sign = sign;
+    if (Resize(dst, n)) {
+        std::memcpy(dst->limbs, x, size_t(bytes));
+        BigInt_Normalize(dst);
+    }
+    std::free(x);
 }
 
 // ---- Conversions -----------------------------------------------------------------

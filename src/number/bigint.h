@@ -98,6 +98,15 @@ void BigInt_Gcd(BigInt *dst, const BigInt *a, const BigInt *b);
 // may be a.
 void BigInt_Power(BigInt *dst, const BigInt *a, uint64_t n);
 
+// The bitwise operations of BigInt_Logic.
+enum BigIntLogic { BIGINT_AND, BIGINT_OR, BIGINT_XOR };
+
+// dst = a op b on the two's complement forms of a and b, sign-extended to
+// any width (so -1 has every bit set, and the result's sign is the op of the
+// operands' signs). An infinite or indeterminate operand gives
+// IntIndeterminate.
+void BigInt_Logic(BigInt *dst, const BigInt *a, const BigInt *b, BigIntLogic op);
+
 // The integer k-th root of a, truncated toward zero, with root^k + rem = a
 // (rem has the sign of a, or is zero). k >= 1; a negative a needs an odd k.
 // k = 0, an even root of a negative a and an indeterminate a give

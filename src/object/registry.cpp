@@ -7,6 +7,7 @@
 #include "eval/power.h"
 #include "eval/relations.h"
 #include "eval/compare.h"
+#include "eval/control.h"
 #include "eval/definition.h"
 #include "eval/numeric.h"
 #include "eval/pattern.h"
@@ -284,7 +285,7 @@ const BuiltinSymbol kValueSymbols[] = {
 
 // The tables of natives, one per module that implements built-ins.
 const NativeTable *const kModuleNatives[] = {
-    &ArithNatives, &AttributeNatives, &DefinitionNatives, &IsNumericNatives, &NumericNatives,
+    &ArithNatives, &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &NumericNatives,
     &PatternNatives, &PowerNatives, &PrintNatives, &RealNatives, &RelationNatives,
 };
 

@@ -111,6 +111,15 @@ SymbolRecord *Symbol_Record(Object *o, bool create) {
     return s->record;
 }
 
+void Symbol_DeleteRecord(Object *o) {
+    Symbol *s = AsSymbol(o);
+    if (!s->record) return;
+    FreeRecord(s->record);
+    s->record = nullptr;
+    s->stamp = 0;
+    ++kernel.generation;
+}
+
 int Symbol_AddMessage(Object *o, std::u16string_view tag, std::u16string_view text) {
     if (!Object_IsSymbol(o)) return 0;
     SymbolRecord *r = Symbol_Record(o, true);

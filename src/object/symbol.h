@@ -74,6 +74,13 @@ Symbol *Symbol_Find(std::u16string_view name);
 // Borrows o; the record belongs to the symbol.
 SymbolRecord *Symbol_Record(Object *o, bool create);
 
+// Drops o's record with everything it holds (attributes, own value,
+// definitions, messages), so that o is a bare name again; the symbol's
+// stamp is cleared and the definition generation advanced, since what o
+// evaluates to has changed. Does nothing for a symbol without a record.
+// Borrows o.
+void Symbol_DeleteRecord(Object *o);
+
 // Stores text under tag in the message map of o's symbol, replacing an older
 // text. Returns 1, or 0 when o is not a symbol. Borrows o.
 int Symbol_AddMessage(Object *o, std::u16string_view tag, std::u16string_view text);
