@@ -296,3 +296,53 @@ TEST(BigInt, PoolClearFreesLimbs) {
     EXPECT_EQ(pool.count, 0);
     Pool_Destroy(&pool);
 }
+
+namespace {
+
+// x = v, for any 128-bit v: the high word shifted up plus the low word,
+// added in two halves because it is unsigned.
+void SetWide(BigInt *x, __int128 v) {
+    Big low(int64_t(uint64_t(v) >> 1)), bit(int64_t(uint64_t(v) & 1));
+    BigInt_SetSmall(x, int64_t(v >> 64));
+    BigInt_Shift(x, x, 64);
+    BigInt_Shift(low, low, 1);
+    BigInt_Add(x, x, low);
+    BigInt_Add(x, x, bit);
+}
+
+}  // namespace
+
+// The bitwise operations agree with 128-bit two's complement arithmetic on
+// operands of one and two limbs of either sign, including the most negative
+// word and values whose magnitudes fill a whole limb, also when the
+// destination is an operand.
+TEST(BigInt, LogicMatchesTwosComplement) {
+    const __int128 two64 = __int128(1) << 64;
+    const __int128 values[] = {0, 1, -1, 12, -12, INT64_MIN, INT64_MAX, two64, -two64, two64 - 1,
+                               -(two64 - 1), two64 + 5, -(two64 + 1), (__int128(1) << 100) - 3,
+                               -(__int128(1) << 100)};
+    const BigIntLogic ops[] = {BIGINT_AND, BIGINT_OR, BIGINT_XOR};
+    for (__int128 a : values) {
+        for (__int128 b : values) {
+            for (BigIntLogic op : ops) {
+                __int128 want = op == BIGINT_AND ? (a & b) : op == BIGINT_OR ? (a | b) : (a ^ b);
+                Big x, y, r, expected;
+                SetWide(x, a);
+                SetWide(y, b);
+                SetWide(expected, want);
+                BigInt_Logic(r, x, y, op);
+                EXPECT_EQ(BigInt_Compare(r, expected, true), 0) << int64_t(a) << " op" << op << " " << int64_t(b);
+                EXPECT_EQ(r->size, (r->top + 1) * 8);
+                BigInt_Logic(x, x, y, op);
+                EXPECT_EQ(BigInt_Compare(x, expected, true), 0);
+            }
+        }
+    }
+}
+
+TEST(BigInt, LogicOnSpecialKindsIsIndeterminate) {
+    std::unique_ptr<Big> inf(Special(IntInfinite, 1));
+    Big one(1), r;
+    BigInt_Logic(r, *inf, one, BIGINT_OR);
+    EXPECT_EQ(r->kind, IntIndeterminate);
+}
