@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "eval/arith.h"
@@ -29,6 +30,7 @@
 
 namespace {
 
+// Whether o (borrowed) is the symbol True, or False.
 bool IsTrue(Object *o) { return o == BuiltinBorrowed(SYM_True); }
 bool IsFalse(Object *o) { return o == BuiltinBorrowed(SYM_False); }
 
@@ -168,7 +170,8 @@ Object *Builtin_Xor(Object *call) {
 
 // ---- Not, Boole ------------------------------------------------------------------
 
-// The relation that holds exactly when the one given does not, or null.
+// The relation that holds exactly when the one whose head is given
+// (borrowed) does not, as a borrowed symbol; null for other heads.
 Object *OppositeRelation(Object *head) {
     static constexpr BuiltinSymbol kPairs[][2] = {
         {SYM_Equal, SYM_Unequal}, {SYM_Unequal, SYM_Equal},     {SYM_Less, SYM_GreaterEqual},
@@ -179,6 +182,7 @@ Object *OppositeRelation(Object *head) {
     return nullptr;
 }
 
+// Not(x) and Boole(x); each consumes call.
 Object *Builtin_Not(Object *call) {
     Object *negated = Logic_Negate(Expression_At(call, 1), false);
     return negated ? Object_ReleaseReturn(call, negated) : call;
@@ -208,7 +212,8 @@ Object *Builtin_If(Object *call) {
     return Object_ReleaseReturn(call, result);
 }
 
-// The evaluator has already evaluated every part, left to right.
+// The evaluator has already evaluated every part, left to right. Consumes
+// call.
 Object *Builtin_Compound(Object *call) {
     return Object_ReleaseReturn(call, Object_AddRef(Expression_At(call, Expression_Length(call))));
 }
@@ -407,18 +412,34 @@ Object *BuildList(int64_t n, Make make) {
     return list.release();
 }
 
+// The variable of one iteration, bound to the value of the element being
+// made; the binding is released however the iteration ends.
+class LoopVariable {
+public:
+    explicit LoopVariable(Object *variable) {
+        bindings_.items.push_back({Object_AddRef(variable), nullptr, nullptr, nullptr, nullptr});
+    }
+    LoopVariable(const LoopVariable &) = delete;
+    LoopVariable &operator=(const LoopVariable &) = delete;
+    ~LoopVariable() { Bindings_Free(&bindings_); }
+
+    // The body (borrowed) with the variable replaced by value (consumed),
+    // evaluated. Returns a new reference.
+    Object *Evaluate(Object *body, Object *value) {
+        Object_Release(std::exchange(bindings_.items[0].value, value));
+        return SubstituteEvaluate(body, &bindings_);
+    }
+
+private:
+    BindingList bindings_;
+};
+
 // Iterate_List: one element per element v of values (borrowed), the body
 // (borrowed) with the variable replaced by v, evaluated.
 Object *Iterate_List(Object *body, Object *variable, Object *values) {
-    BindingList bindings;
-    bindings.items.push_back({Object_AddRef(variable), nullptr, nullptr, nullptr, nullptr});
-    struct Release {
-        BindingList *list;
-        ~Release() { Bindings_Free(list); }
-    } release{&bindings};
+    LoopVariable loop(variable);
     return BuildList(Expression_Length(values), [&](int64_t k) {
-        Object_Release(std::exchange(bindings.items[0].value, Object_AddRef(Expression_At(values, k))));
-        return SubstituteEvaluate(body, &bindings);
+        return loop.Evaluate(body, Object_AddRef(Expression_At(values, k)));
     });
 }
 
@@ -474,12 +495,7 @@ Object *Iterate_Range(Object *body, Object *variable, Object *minimum, Object *m
     // Exact numbers step by adding; anything else is computed from min at
     // every element, so that rounding errors do not accumulate.
     bool exact = Number_Is(lo.get()) && !Number_IsInexact(lo.get()) && Number_Is(by.get()) && !inexactStep;
-    BindingList bindings;
-    bindings.items.push_back({Object_AddRef(variable), nullptr, nullptr, nullptr, nullptr});
-    struct Release {
-        BindingList *list;
-        ~Release() { Bindings_Free(list); }
-    } release{&bindings};
+    LoopVariable loop(variable);
     Ref value;
     return BuildList(steps + 1, [&](int64_t k) {
         if (!exact) {
@@ -489,8 +505,7 @@ Object *Iterate_Range(Object *body, Object *variable, Object *minimum, Object *m
         } else {
             value = Ref(Number_Add(value.release(), Object_AddRef(by.get())));
         }
-        Object_Release(std::exchange(bindings.items[0].value, Object_AddRef(value.get())));
-        return SubstituteEvaluate(body, &bindings);
+        return loop.Evaluate(body, Object_AddRef(value.get()));
     });
 }
 
