@@ -8,6 +8,7 @@
 #include "eval/relations.h"
 #include "eval/compare.h"
 #include "eval/definition.h"
+#include "eval/lists.h"
 #include "eval/numeric.h"
 #include "eval/pattern.h"
 #include "kernel/print.h"
@@ -284,8 +285,8 @@ const BuiltinSymbol kValueSymbols[] = {
 
 // The tables of natives, one per module that implements built-ins.
 const NativeTable *const kModuleNatives[] = {
-    &ArithNatives, &AttributeNatives, &DefinitionNatives, &IsNumericNatives, &NumericNatives,
-    &PatternNatives, &PowerNatives, &PrintNatives, &RealNatives, &RelationNatives,
+    &ArithNatives, &AttributeNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
+    &NumericNatives, &PatternNatives, &PowerNatives, &PrintNatives, &RealNatives, &RelationNatives,
 };
 
 // The tables of output formatters.
