@@ -6,6 +6,7 @@
 #include "eval/arith.h"
 #include "eval/power.h"
 #include "eval/relations.h"
+#include "eval/sets.h"
 #include "eval/compare.h"
 #include "eval/definition.h"
 #include "eval/lists.h"
@@ -287,6 +288,7 @@ const BuiltinSymbol kValueSymbols[] = {
 const NativeTable *const kModuleNatives[] = {
     &ArithNatives, &AttributeNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
     &NumericNatives, &PatternNatives, &PowerNatives, &PrintNatives, &RealNatives, &RelationNatives,
+    &SetNatives,
 };
 
 // The tables of output formatters.
