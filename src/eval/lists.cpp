@@ -69,7 +69,7 @@ bool IsHugePositive(Object *o) {
 // The bytes of a string, borrowed from it.
 std::string_view Bytes(Object *s) {
     String *x = AsString(s);
-    return x->buffer ? std::string_view(reinterpret_cast<const char *>(x->buffer), size_t(x->bytes)) : std::string_view();
+    return x->buffer ? std::string_view(reinterpret_cast<const char *>(x->buffer), size_t(x->bytes)) : std::string_view("");
 }
 
 // Element p (0 the head) of a piece of Part: an argument of an expression,
@@ -495,11 +495,14 @@ Object *Builtin_Partition(Object *call) {
     if (isString) {
         int64_t blocks = AsString(x)->count / size;
         std::vector<std::pair<size_t, size_t>> ranges;
+        // Each block starts where the last ended, so the character cursor
+        // only moves forward.
+        const unsigned char *base = AsString(x)->buffer;
+        size_t start = 0;
         for (int64_t i = 0; i < blocks; ++i) {
-            const unsigned char *base = String_CharAddress(x, 1);
-            const unsigned char *first = String_CharAddress(x, i * size + 1);
-            const unsigned char *end = String_CharAddress(x, (i + 1) * size + 1);
-            ranges.emplace_back(size_t(first - base), size_t(end - base));
+            size_t end = size_t(String_CharAddress(x, (i + 1) * size + 1) - base);
+            ranges.emplace_back(start, end);
+            start = end;
         }
         return Object_ReleaseReturn(call, StringList(Bytes(x), ranges, Object_Subtype(x)));
     }
