@@ -29,11 +29,18 @@ namespace {
 constexpr int64_t kUnlimited = std::numeric_limits<int64_t>::max();
 constexpr size_t kNone = std::string_view::npos;
 
-// Calls visit(a) for every argument a of x at every depth, in pre-order
-// (an argument before its own arguments), never for a head or for x itself;
-// stops when visit returns false and then returns false. Borrows x.
+// What the visitor of a walk asks for after seeing an argument.
+enum class Step {
+    Stop,   // end the walk
+    Next,   // go on with the next argument, leaving this one closed
+    Enter,  // go on with this argument's own arguments first, if it has any
+};
+
+// Calls visit(a, level) for the arguments a of x, in pre-order, never for a
+// head or for x itself; level is 1 for the arguments of x, 2 for theirs,
+// and so on. Returns false when visit stopped the walk. Borrows x.
 template <typename Visit>
-bool ForEachArgument(Object *x, Visit visit) {
+bool WalkArguments(Object *x, Visit visit) {
     if (!Object_IsExpression(x)) return true;
     struct Frame {
         Expression *e;
@@ -48,8 +55,9 @@ bool ForEachArgument(Object *x, Visit visit) {
             continue;
         }
         Object *a = f.e->elements[f.next++];
-        if (!visit(a)) return false;
-        if (Object_IsExpression(a)) stack.push({AsExpression(a), 1});
+        Step step = visit(a, int64_t(stack.size()));
+        if (step == Step::Stop) return false;
+        if (step == Step::Enter && Object_IsExpression(a)) stack.push({AsExpression(a), 1});
     }
     return true;
 }
@@ -129,6 +137,26 @@ Picked PickPositions(Object *spec, int64_t n, bool zeroAllowed, std::vector<int6
     return Picked::Ok;
 }
 
+// The message for a List or Span specification that picked nothing; an
+// atom other than a string has no parts below its head, so a position
+// beyond it is a matter of depth. Borrows spec and piece.
+void ReportUnpicked(Picked picked, Object *spec, Object *piece) {
+    if (picked == Picked::Invalid) {
+        Message_Emit(u"Part", u"Invalid", Message_ShortText(spec));
+    } else if (picked == Picked::Position) {
+        if (Object_IsExpression(piece) || Object_IsString(piece))
+            Message_Emit(u"Part", u"Position", Message_ShortText(spec), Message_ShortText(piece));
+        else
+            Message_Emit(u"Part", u"Depth", Message_ShortText(spec));
+    }
+}
+
+// The message for a specification of no known kind: numbers other than
+// integers and strings are invalid, anything else fails quietly. Borrows spec.
+void ReportOther(Object *spec) {
+    if (IsNumber(spec) || Object_IsString(spec)) Message_Emit(u"Part", u"Invalid", Message_ShortText(spec));
+}
+
 // What applying specifications gave: the value, or, when a step failed,
 // the unevaluated remainder.
 struct PartOutcome {
@@ -169,22 +197,12 @@ public:
             }
             if (Native_IsList(spec) || Native_IsCall(spec, SYM_Span)) {
                 std::vector<int64_t> positions;
-                switch (PickPositions(spec, n, true, positions)) {
-                case Picked::Ok:
-                    return Pick(piece, k, positions);
-                case Picked::Invalid:
-                    Message_Emit(u"Part", u"Invalid", Message_ShortText(spec));
-                    break;
-                case Picked::Position:
-                    if (atom) Message_Emit(u"Part", u"Depth", Message_ShortText(spec));
-                    else Message_Emit(u"Part", u"Position", Message_ShortText(spec), Message_ShortText(piece));
-                    break;
-                case Picked::Silent:
-                    break;
-                }
+                Picked picked = PickPositions(spec, n, true, positions);
+                if (picked == Picked::Ok) return Pick(piece, k, positions);
+                ReportUnpicked(picked, spec, piece);
                 return Fail(piece, k);
             }
-            if (IsNumber(spec) || Object_IsString(spec)) Message_Emit(u"Part", u"Invalid", Message_ShortText(spec));
+            ReportOther(spec);
             return Fail(piece, k);
         }
     }
@@ -237,21 +255,12 @@ private:
         if (spec == BuiltinBorrowed(SYM_All)) return {Ref(Object_AddRef(s)), false};
         if (Native_IsList(spec) || Native_IsCall(spec, SYM_Span)) {
             std::vector<int64_t> positions;
-            switch (PickPositions(spec, n, false, positions)) {
-            case Picked::Ok:
-                return {Ref(Characters(s, positions)), false};
-            case Picked::Invalid:
-                Message_Emit(u"Part", u"Invalid", Message_ShortText(spec));
-                break;
-            case Picked::Position:
-                Message_Emit(u"Part", u"Position", Message_ShortText(spec), Message_ShortText(s));
-                break;
-            case Picked::Silent:
-                break;
-            }
+            Picked picked = PickPositions(spec, n, false, positions);
+            if (picked == Picked::Ok) return {Ref(Characters(s, positions)), false};
+            ReportUnpicked(picked, spec, s);
             return Fail(s, k);
         }
-        if (IsNumber(spec) || Object_IsString(spec)) Message_Emit(u"Part", u"Invalid", Message_ShortText(spec));
+        ReportOther(spec);
         return Fail(s, k);
     }
 
@@ -358,36 +367,20 @@ Object *SplitExpression(Object *x, Object *s) {
     return result;
 }
 
-// The arguments that Flatten puts into its result, in order: emit(a) for each.
-// An argument whose head is the same as x's is replaced by its own
-// arguments while depth remains. Borrows x.
+// The arguments that Flatten puts into its result, in order: emit(a) for
+// each. An argument whose head is the same as x's is replaced by its own
+// arguments while levels remain to be opened. Borrows x.
 template <typename Emit>
 void ForEachFlattened(Object *x, int64_t depth, Emit emit) {
     Object *head = Expression_At(x, 0);
-    struct Frame {
-        Expression *e;
-        int64_t next;
-        int64_t depth;  // levels that may still be opened below this one
-    };
-    SmallStack<Frame, 32> stack;
-    stack.push({AsExpression(x), 1, depth});
-    while (!stack.empty()) {
-        Frame &f = stack.top();
-        if (f.next > f.e->length) {
-            stack.pop();
-            continue;
-        }
-        Object *a = f.e->elements[f.next++];
-        if (f.depth >= 1 && Object_IsExpression(a)) {
+    WalkArguments(x, [&](Object *a, int64_t level) {
+        if (level <= depth && Object_IsExpression(a)) {
             Object *h = Expression_At(a, 0);
-            if (h == head || Object_Same(h, head)) {
-                int64_t below = f.depth - 1;
-                stack.push({AsExpression(a), 1, below});
-                continue;
-            }
+            if (h == head || Object_Same(h, head)) return Step::Enter;
         }
         emit(a);
-    }
+        return Step::Next;
+    });
 }
 
 // The Heads message of Join for the head h of the first argument and the
@@ -426,28 +419,11 @@ Object *Builtin_Head(Object *call) {
 
 Object *Builtin_Depth(Object *call) {
     Object *x = Expression_At(call, 1);
-    int64_t depth = 0;
-    if (Object_IsExpression(x)) {
-        // The depth is the highest the stack of open expressions grows.
-        struct Frame {
-            Expression *e;
-            int64_t next;
-        };
-        SmallStack<Frame, 32> stack;
-        stack.push({AsExpression(x), 1});
-        depth = 1;
-        while (!stack.empty()) {
-            Frame &f = stack.top();
-            if (f.next > f.e->length) {
-                stack.pop();
-                continue;
-            }
-            Object *a = f.e->elements[f.next++];
-            if (!Object_IsExpression(a)) continue;
-            stack.push({AsExpression(a), 1});
-            depth = std::max(depth, int64_t(stack.size()));
-        }
-    }
+    int64_t depth = Object_IsExpression(x) ? 1 : 0;
+    WalkArguments(x, [&](Object *a, int64_t level) {
+        if (Object_IsExpression(a)) depth = std::max(depth, level + 1);
+        return Step::Enter;
+    });
     return Object_ReleaseReturn(call, Integer_FromSmall(depth));
 }
 
@@ -570,9 +546,9 @@ Object *Builtin_Count(Object *call) {
             for (size_t at = find.Next(0); at != kNone; at = find.Next(find.After(at))) ++count;
         }
     } else {
-        ForEachArgument(x, [&](Object *a) {
+        WalkArguments(x, [&](Object *a, int64_t) {
             count += Pattern_Match(a, p, nullptr, nullptr, false, nullptr);
-            return true;
+            return Step::Enter;
         });
     }
     return Object_ReleaseReturn(call, Integer_FromSmall(count));
@@ -580,8 +556,9 @@ Object *Builtin_Count(Object *call) {
 
 Object *Builtin_Contain(Object *call) {
     Object *p = Expression_At(call, 2);
-    bool found = !ForEachArgument(Expression_At(call, 1),
-                                  [&](Object *a) { return !Pattern_Match(a, p, nullptr, nullptr, false, nullptr); });
+    bool found = !WalkArguments(Expression_At(call, 1), [&](Object *a, int64_t) {
+        return Pattern_Match(a, p, nullptr, nullptr, false, nullptr) ? Step::Stop : Step::Enter;
+    });
     return Object_ReleaseReturn(call, Builtin(found ? SYM_True : SYM_False));
 }
 

@@ -86,17 +86,4 @@ TEST_F(ListsTest, TextSearchesStartAtCharacters) {
     EXPECT_EQ(StandardText(Builtin_Split(Call(u"Split", Text("a\xc3\xa9" "b"), Text("\xa9")))), u"{\"a\u00e9b\"}");
 }
 
-TEST_F(ListsTest, FailedCallsLeakNothing) {
-    auto run = [] {
-        for (const char16_t *text : {u"{a, b}[{1, 3}]", u"{{1}, {2, 3}}[All, 2, 1]", u"\"abc\"[1, 2]",
-                                     u"5[{0, 1}]", u"Join({1}, 2, {3})", u"Flatten({1}, -2)",
-                                     u"Partition(\"ab\", 0)", u"Split({1, 2}, 2)[3]"})
-            EvaluateText(text);
-    };
-    run();
-    std::vector<int64_t> before = PoolCounts();
-    run();
-    EXPECT_EQ(PoolCounts(), before);
-}
-
 }  // namespace

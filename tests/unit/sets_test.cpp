@@ -70,17 +70,4 @@ TEST_F(SetsTest, SortingSortedInputKeepsTheObject) {
     Object_Release(list);
 }
 
-TEST_F(SetsTest, OperationsLeakNothing) {
-    auto run = [] {
-        for (const char16_t *text : {u"Union({3, 1, 3}, {2}, {})", u"Intersection({1, 2, 2}, {2, 2})",
-                                     u"Complement({b, a, b}, {a})", u"Union({1}, f(1))", u"Complement(5)",
-                                     u"Sort({3, 1, 2}, Greater)"})
-            EvaluateText(text);
-    };
-    run();
-    std::vector<int64_t> before = PoolCounts();
-    run();
-    EXPECT_EQ(PoolCounts(), before);
-}
-
 }  // namespace
