@@ -96,6 +96,8 @@ bool ResolvePosition(Object *o, int64_t n, bool zeroAllowed, int64_t *position) 
     return true;
 }
 
+// How a List or Span specification fared: positions picked, an element that
+// is not an integer, a position the piece lacks, or a shape Part ignores.
 enum class Picked { Ok, Invalid, Position, Silent };
 
 // The positions that a List or Span specification picks from a piece of n
