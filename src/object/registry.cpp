@@ -4,13 +4,15 @@
 #include <cmath>
 
 #include "eval/arith.h"
-#include "eval/power.h"
-#include "eval/relations.h"
 #include "eval/compare.h"
 #include "eval/control.h"
 #include "eval/definition.h"
+#include "eval/lists.h"
 #include "eval/numeric.h"
 #include "eval/pattern.h"
+#include "eval/power.h"
+#include "eval/relations.h"
+#include "eval/sets.h"
 #include "kernel/print.h"
 #include "kernel/state.h"
 #include "number/complex.h"
@@ -285,8 +287,9 @@ const BuiltinSymbol kValueSymbols[] = {
 
 // The tables of natives, one per module that implements built-ins.
 const NativeTable *const kModuleNatives[] = {
-    &ArithNatives, &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &NumericNatives,
-    &PatternNatives, &PowerNatives, &PrintNatives, &RealNatives, &RelationNatives,
+    &ArithNatives,   &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
+    &NumericNatives, &PatternNatives,   &PowerNatives,   &PrintNatives,      &RealNatives,      &RelationNatives,
+    &SetNatives,
 };
 
 // The tables of output formatters.
