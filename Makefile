@@ -41,6 +41,7 @@ bench: deps
 	./build-bench/bench/vorlan_bench_reals
 	./build-bench/bench/vorlan_bench_constants
 	./build-bench/bench/vorlan_bench_arithmetic
+	./build-bench/bench/vorlan_bench_working_set
 
 clean:
 	rm -rf build build-sanitize build-bench build-fuzz

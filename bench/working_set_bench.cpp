@@ -1,0 +1,129 @@
+// The language's working set through the public interface (sorting, sets,
+// iteration, pure functions, recursion), beside CPython doing the same work
+// on the same data. Each CPython figure is measured by the interpreter
+// itself (process CPU time, best of five), so its start-up is not counted;
+// ours is the best of several rounds of process CPU time as well.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench_timing.h"
+#include "text_codec.h"
+#include "vorlan.h"
+
+namespace {
+
+int64_t Input(const std::string &text) {
+    int64_t h = Kernel_InputExpression(ToUtf16(text).c_str());
+    if (!h) {
+        std::fprintf(stderr, "bench input does not parse: %.60s\n", text.c_str());
+        std::exit(1);
+    }
+    return h;
+}
+
+void Run(const std::string &text) { Kernel_FreeExpression(Kernel_EvaluateExpression(Input(text))); }
+
+// Seconds per evaluation of text, parsed once.
+double Ours(const std::string &text) {
+    int64_t h = Input(text);
+    double s = bench::Time([h] { Kernel_FreeExpression(Kernel_EvaluateExpression(Kernel_DuplicateExpression(h))); });
+    Kernel_FreeExpression(h);
+    return s;
+}
+
+// Seconds of the statement in CPython after the setup, best of five.
+double Python(const std::string &setup, const std::string &statement) {
+    std::string script = "import time, random, sys\nsys.setrecursionlimit(10000)\n" + setup +
+                         "\nbest = 1e9\nfor _ in range(5):\n    t = time.process_time()\n    " + statement +
+                         "\n    best = min(best, time.process_time() - t)\nprint(best)\n";
+    std::string path = "/tmp/vorlan_bench_" + std::to_string(getpid()) + ".py";
+    if (FILE *f = std::fopen(path.c_str(), "w")) {
+        std::fputs(script.c_str(), f);
+        std::fclose(f);
+    }
+    FILE *p = popen(("python3 " + path).c_str(), "r");
+    double s = -1;
+    if (p) {
+        if (std::fscanf(p, "%lf", &s) != 1) s = -1;
+        pclose(p);
+    }
+    std::remove(path.c_str());
+    return s;
+}
+
+void Report(const char *what, double ours, double baseline, const char *name) {
+    std::printf("%-46s %10.2f ms %10.2f ms %8.2f  (%s)\n", what, ours * 1e3, baseline * 1e3, ours / baseline, name);
+}
+
+std::string ListText(const std::vector<int64_t> &values) {
+    std::string text = "{";
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i) text += ',';
+        text += std::to_string(values[i]);
+    }
+    return text + "}";
+}
+
+}  // namespace
+
+int main() {
+    Kernel_Initialize();
+    std::printf("%-46s %13s %13s %8s\n", "workload", "ours", "baseline", "ratio");
+
+    std::mt19937_64 random(12345);
+    std::vector<int64_t> ints(1000000);
+    for (int64_t &v : ints) v = int64_t(random() % 2000000000) - 1000000000;
+    std::string list = ListText(ints);
+    std::string pyList = "l = " + list;
+    Run("x = " + list);
+    double sortOurs = Ours("Sort(x)");
+    Report("Sort of 10^6 random integers", sortOurs, Python(pyList, "sorted(l)"), "CPython sorted");
+    std::vector<int64_t> copy;
+    double floor = bench::Time([&] {
+        copy = ints;
+        std::sort(copy.begin(), copy.end());
+    });
+    Report("Sort of 10^6 random integers", sortOurs, floor, "std::sort of int64, the floor");
+
+    std::string words = "{", pyWords = "w = [";
+    for (int i = 0; i < 100000; ++i) {
+        std::string word;
+        for (int k = 0; k < 10; ++k) word += char('a' + random() % 26);
+        if (i) {
+            words += ',';
+            pyWords += ',';
+        }
+        words += '"';
+        words += word;
+        words += '"';
+        pyWords += '\'';
+        pyWords += word;
+        pyWords += '\'';
+    }
+    Run("s = " + words + "}");
+    Report("Sort of 10^5 strings of 10 letters", Ours("Sort(s)"), Python(pyWords + "]", "sorted(w)"), "CPython sorted");
+
+    Report("Iterate(i^2, {i, 10^6})", Ours("Iterate(i^2, {i, 10^6})"), Python("", "[i*i for i in range(10**6)]"),
+           "CPython list comprehension");
+    Report("Map((# + 1)&, 10^6 integers)", Ours("Map((# + 1)&, x)"), Python(pyList, "[v + 1 for v in l]"),
+           "CPython list comprehension");
+
+    std::vector<int64_t> other(1000000);
+    for (int64_t &v : other) v = int64_t(random() % 2000000000) - 1000000000;
+    Run("y = " + ListText(other));
+    Report("Union of two 10^6-element integer lists", Ours("Union(x, y)"),
+           Python(pyList + "\nm = " + ListText(other), "sorted(set(l) | set(m))"), "CPython sorted(set | set)");
+
+    Run("fib(n?) := If(n < 2, n, fib(n - 1) + fib(n - 2))");
+    Report("fib(25), recursive with If", Ours("fib(25)"),
+           Python("def fib(n):\n    return n if n < 2 else fib(n - 1) + fib(n - 2)", "fib(25)"),
+           "CPython recursive function");
+    Kernel_Terminate();
+    return 0;
+}
