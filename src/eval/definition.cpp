@@ -11,6 +11,41 @@
 
 namespace {
 
+// Sets the entry's argument-count range when its left side is a symbol's
+// call of bare blanks; see DefinitionEntry.
+void SetArity(DefinitionEntry *e) {
+    e->arityMin = -1;
+    e->arityMax = -1;
+    Object *lhs = e->left;
+    if (!Object_IsExpression(lhs) || !Object_IsSymbol(Expression_At(lhs, 0))) return;
+    int64_t lo = 0, hi = 0;
+    for (int64_t i = 1; i <= Expression_Length(lhs); ++i) {
+        Object *a = Expression_At(lhs, i);
+        if (a == BuiltinBorrowed(SYM_Any)) {
+            ++lo;
+            if (hi != INT64_MAX) ++hi;
+        } else if (a == BuiltinBorrowed(SYM_AnySequence)) {
+            ++lo;
+            hi = INT64_MAX;
+        } else if (a == BuiltinBorrowed(SYM_AnyNullSequence)) {
+            hi = INT64_MAX;
+        } else {
+            return;
+        }
+    }
+    e->arityMin = lo;
+    e->arityMax = hi;
+}
+
+// Whether the entry is decided by its argument-count range and subject is a
+// call of its head within that range. Borrows both.
+bool MatchesByArity(const DefinitionEntry *e, Object *subject) {
+    if (e->arityMin < 0 || !Object_IsExpression(subject)) return false;
+    if (Expression_At(subject, 0) != Expression_At(e->left, 0)) return false;
+    int64_t n = Expression_Length(subject);
+    return n >= e->arityMin && n <= e->arityMax;
+}
+
 DefinitionEntry *NewEntry(SymbolRecord *r, Object *lhs, uint64_t flags) {
     auto *e = new DefinitionEntry{};
     e->owner = r;
@@ -18,6 +53,7 @@ DefinitionEntry *NewEntry(SymbolRecord *r, Object *lhs, uint64_t flags) {
     e->flags = flags;
     e->state = MatchState_New();
     Pattern_CollectNames(lhs, &e->bindings);
+    SetArity(e);
     return e;
 }
 
@@ -50,6 +86,7 @@ void Refill(DefinitionEntry *e, Object *lhs, uint64_t flags) {
     Bindings_Free(&e->bindings);
     e->bindings = BindingList();
     Pattern_CollectNames(lhs, &e->bindings);
+    SetArity(e);
 }
 
 DefinitionList &ListOf(SymbolRecord *r) {
@@ -121,17 +158,34 @@ bool IsFlat(SymbolRecord *r) { return r && (r->attributes & ATTR_FLAT); }
 DefinitionEntry *FindMatching(SymbolRecord *r, Object *subject, uint64_t flags, Object **partial) {
     if (!r->definitions) return nullptr;
     // Copy the list: a Condition test evaluated during matching may define
-    // new rules for this very symbol, or clear them.
-    DefinitionList entries = *r->definitions;
+    // new rules for this very symbol, or clear them. Short lists, the
+    // common case, are copied onto the stack.
+    constexpr size_t kInlineEntries = 16;
+    DefinitionEntry *inlineCopy[kInlineEntries];
+    DefinitionList heapCopy;
+    const DefinitionList &list = *r->definitions;
+    size_t count = list.size();
+    DefinitionEntry **entries = inlineCopy;
+    if (count <= kInlineEntries) {
+        std::copy(list.begin(), list.end(), inlineCopy);
+    } else {
+        heapCopy = list;
+        entries = heapCopy.data();
+    }
     DefinitionEntry *found = nullptr;
     // Every entry of the copy is held until the scan is over, so that one
     // retired by a test is not freed under it.
-    for (DefinitionEntry *held : entries) ++held->users;
-    for (size_t i = 0; i < entries.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) ++entries[i]->users;
+    for (size_t i = 0; i < count; ++i) {
         DefinitionEntry *e = entries[i];
         if (e->dead) continue;
         if ((e->flags & DEF_SUB) != (flags & DEF_SUB)) continue;
         if ((flags & FIND_SKIP_NATIVE) && (e->flags & DEF_NATIVE)) continue;
+        if (MatchesByArity(e, subject)) {
+            if (partial) *partial = nullptr;
+            found = e;
+            break;
+        }
         Object *result = nullptr;
         bool matched = Pattern_Match(subject, e->left, &e->bindings, e->state, false, nullptr);
         if (!matched && !e->dead) {
@@ -150,8 +204,8 @@ DefinitionEntry *FindMatching(SymbolRecord *r, Object *subject, uint64_t flags, 
         }
         Bindings_Clear(&e->bindings);
     }
-    for (DefinitionEntry *held : entries)
-        if (--held->users == 0 && held->dead) FreeEntry(held);
+    for (size_t i = 0; i < count; ++i)
+        if (--entries[i]->users == 0 && entries[i]->dead) FreeEntry(entries[i]);
     return found;
 }
 

@@ -28,6 +28,12 @@ struct DefinitionEntry {
     NativeFunction native;   // or null
     BindingList bindings;    // the names of the left side
     MatchState *state;       // reused for every match
+    // A left side h(blanks) of unnamed Any, AnySequence, AnyNullSequence
+    // matches a call of h exactly when its argument count lies in
+    // [arityMin, arityMax], with nothing to bind: such entries (most
+    // natives) are decided without the matcher. arityMin is -1 otherwise.
+    int64_t arityMin;
+    int64_t arityMax;
     uint64_t flags;
     SymbolRecord *owner;
     int32_t users;           // matches with this entry in progress
