@@ -12,6 +12,7 @@
 #include "eval/pattern.h"
 #include "eval/power.h"
 #include "eval/relations.h"
+#include "eval/replace.h"
 #include "eval/sets.h"
 #include "kernel/print.h"
 #include "kernel/state.h"
@@ -289,7 +290,7 @@ const BuiltinSymbol kValueSymbols[] = {
 const NativeTable *const kModuleNatives[] = {
     &ArithNatives,   &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
     &NumericNatives, &PatternNatives,   &PowerNatives,   &PrintNatives,      &RealNatives,      &RelationNatives,
-    &SetNatives,
+    &ReplaceNatives, &SetNatives,
 };
 
 // The tables of output formatters.

@@ -3,9 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string_view>
+#include <vector>
 
 #include "kernel/state.h"
 #include "object/crc32c.h"
+#include "object/expression.h"
 #include "object/utf8.h"
 #include "syntax/formatter.h"
 
@@ -207,3 +210,82 @@ std::u16string String_Text(Object *o, int64_t *hasZero) {
 }
 
 void String_DropOwned(void *record) { std::free(static_cast<String *>(record)->buffer); }
+
+namespace {
+
+// The bytes of a string, borrowed from it.
+std::string_view StringBytes(Object *s) {
+    String *x = AsString(s);
+    return x->buffer ? std::string_view(reinterpret_cast<const char *>(x->buffer), size_t(x->bytes)) : std::string_view();
+}
+
+struct StringRule {
+    std::string_view lhs, rhs;  // borrowed from the strings of the call
+};
+
+// Whether lhs occurs at offset at of text and, for text, ends on a
+// character boundary (a left side holding a broken sequence could
+// otherwise end inside a character of the subject).
+bool OccursAt(std::string_view text, size_t at, std::string_view lhs, bool byBytes) {
+    if (text.substr(at).substr(0, lhs.size()) != lhs) return false;
+    if (byBytes) return true;
+    auto *begin = reinterpret_cast<const unsigned char *>(text.data());
+    const unsigned char *p = begin + at, *end = begin + at + lhs.size();
+    char32_t cp;
+    while (p < end) p = Utf8_Next(p, begin + text.size(), &cp);
+    return p == end;
+}
+
+// The one scan behind both string replacements: see String_ReplaceMany.
+// An empty left side emits its right side and then lets one character
+// through, so that it is applied once at each boundary instead of forever
+// at the same one. Borrows s; returns a new reference.
+Object *ReplaceScan(Object *s, const std::vector<StringRule> &rules, bool byBytes) {
+    std::string_view text = StringBytes(s);
+    uint64_t subtype = byBytes ? SUB_BYTES : SUB_UTF8;
+    auto *begin = reinterpret_cast<const unsigned char *>(text.data());
+    std::string out;
+    bool changed = false;
+    for (size_t at = 0;;) {
+        const StringRule *applied = nullptr;
+        for (const StringRule &r : rules)
+            if (OccursAt(text, at, r.lhs, byBytes)) {
+                applied = &r;
+                break;
+            }
+        if (applied) {
+            out.append(applied->rhs);
+            changed = changed || !applied->lhs.empty() || !applied->rhs.empty();
+            at += applied->lhs.size();
+            if (!applied->lhs.empty()) continue;
+        }
+        if (at >= text.size()) break;
+        size_t next = at + 1;
+        if (!byBytes) {
+            char32_t cp;
+            next = size_t(Utf8_Next(begin + at, begin + text.size(), &cp) - begin);
+        }
+        out.append(text.substr(at, next - at));
+        at = next;
+    }
+    if (!changed && Object_Subtype(s) == subtype) return Object_AddRef(s);
+    return String_New(out.data(), int64_t(out.size()), subtype);
+}
+
+}  // namespace
+
+Object *String_ReplaceAll(Object *s, Object *lhs, Object *rhs) {
+    bool byBytes = Object_Subtype(s) == SUB_BYTES || Object_Subtype(lhs) == SUB_BYTES || Object_Subtype(rhs) == SUB_BYTES;
+    return ReplaceScan(s, {{StringBytes(lhs), StringBytes(rhs)}}, byBytes);
+}
+
+Object *String_ReplaceMany(Object *s, Object *rules) {
+    bool byBytes = Object_Subtype(s) == SUB_BYTES;
+    std::vector<StringRule> list;
+    for (int64_t i = 1; i <= Expression_Length(rules); ++i) {
+        Object *lhs = Expression_At(Expression_At(rules, i), 1), *rhs = Expression_At(Expression_At(rules, i), 2);
+        byBytes = byBytes || Object_Subtype(lhs) == SUB_BYTES || Object_Subtype(rhs) == SUB_BYTES;
+        list.push_back({StringBytes(lhs), StringBytes(rhs)});
+    }
+    return ReplaceScan(s, list, byBytes);
+}

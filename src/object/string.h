@@ -43,5 +43,21 @@ const unsigned char *String_CharAddress(Object *s, int64_t i);
 // UTF-8), up to the first zero byte; *hasZero tells whether there was one.
 std::u16string String_Text(Object *s, int64_t *hasZero = nullptr);
 
+// Replaces every occurrence of lhs in s by rhs, left to right, resuming
+// after each occurrence. An empty lhs occurs at every character boundary,
+// both ends included. When any of the three is a byte string the work is
+// on bytes and the result is a byte string; otherwise on the characters of
+// text. Borrows all three; returns a new reference (s itself when nothing
+// changed).
+Object *String_ReplaceAll(Object *s, Object *lhs, Object *rhs);
+
+// One pass over s: at each position the first rule (List of two-argument
+// Rule or RuleDelayed with string sides) whose left side occurs there
+// emits its right side and the scan resumes after the occurrence; where no
+// rule occurs one character is copied. Inserted text is never scanned
+// again. Byte strings and empty left sides as for String_ReplaceAll.
+// Borrows s and rules; returns a new reference.
+Object *String_ReplaceMany(Object *s, Object *rules);
+
 // Pool hook of the clearing step: frees the byte buffer.
 void String_DropOwned(void *record);
