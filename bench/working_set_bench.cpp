@@ -120,6 +120,21 @@ int main() {
     Report("Union of two 10^6-element integer lists", Ours("Union(x, y)"),
            Python(pyList + "\nm = " + ListText(other), "sorted(set(l) | set(m))"), "CPython sorted(set | set)");
 
+    // Ten rules over 10^5 elements: each element is one of twenty values, so
+    // half of them are rewritten.
+    std::vector<int64_t> small(100000);
+    for (int64_t &v : small) v = int64_t(random() % 20);
+    Run("z = " + ListText(small));
+    std::string rules = "{", pyRules = "d = {";
+    for (int k = 0; k < 10; ++k) {
+        std::string from = std::to_string(2 * k), to = std::to_string(100 + k);
+        rules += (k ? ", " : "") + from + " -> " + to;
+        pyRules += (k ? ", " : "") + from + ": " + to;
+    }
+    Report("Replace: 10 rules over 10^5 elements", Ours("z /: " + rules + "}"),
+           Python("l = " + ListText(small) + "\n" + pyRules + "}", "[d.get(v, v) for v in l]"),
+           "CPython dict look-up per element");
+
     Run("fib(n?) := If(n < 2, n, fib(n - 1) + fib(n - 2))");
     Report("fib(25), recursive with If", Ours("fib(25)"),
            Python("def fib(n):\n    return n if n < 2 else fib(n - 1) + fib(n - 2)", "fib(25)"),
