@@ -61,13 +61,14 @@ void Report(const char *what, double ours, double baseline, const char *name) {
     std::printf("%-46s %10.2f ms %10.2f ms %8.2f  (%s)\n", what, ours * 1e3, baseline * 1e3, ours / baseline, name);
 }
 
-std::string ListText(const std::vector<int64_t> &values) {
-    std::string text = "{";
+// The values as a list literal: {...} for Vorlan, [...] for CPython.
+std::string ListText(const std::vector<int64_t> &values, bool python = false) {
+    std::string text = python ? "[" : "{";
     for (size_t i = 0; i < values.size(); ++i) {
         if (i) text += ',';
         text += std::to_string(values[i]);
     }
-    return text + "}";
+    return text + (python ? "]" : "}");
 }
 
 }  // namespace
@@ -80,7 +81,7 @@ int main() {
     std::vector<int64_t> ints(1000000);
     for (int64_t &v : ints) v = int64_t(random() % 2000000000) - 1000000000;
     std::string list = ListText(ints);
-    std::string pyList = "l = " + list;
+    std::string pyList = "l = " + ListText(ints, true);
     Run("x = " + list);
     double sortOurs = Ours("Sort(x)");
     Report("Sort of 10^6 random integers", sortOurs, Python(pyList, "sorted(l)"), "CPython sorted");
@@ -118,7 +119,7 @@ int main() {
     for (int64_t &v : other) v = int64_t(random() % 2000000000) - 1000000000;
     Run("y = " + ListText(other));
     Report("Union of two 10^6-element integer lists", Ours("Union(x, y)"),
-           Python(pyList + "\nm = " + ListText(other), "sorted(set(l) | set(m))"), "CPython sorted(set | set)");
+           Python(pyList + "\nm = " + ListText(other, true), "sorted(set(l) | set(m))"), "CPython sorted(set | set)");
 
     // Ten rules over 10^5 elements: each element is one of twenty values, so
     // half of them are rewritten.
@@ -132,7 +133,7 @@ int main() {
         pyRules += (k ? ", " : "") + from + ": " + to;
     }
     Report("Replace: 10 rules over 10^5 elements", Ours("z /: " + rules + "}"),
-           Python("l = " + ListText(small) + "\n" + pyRules + "}", "[d.get(v, v) for v in l]"),
+           Python("l = " + ListText(small, true) + "\n" + pyRules + "}", "[d.get(v, v) for v in l]"),
            "CPython dict look-up per element");
 
     Run("fib(n?) := If(n < 2, n, fib(n - 1) + fib(n - 2))");
