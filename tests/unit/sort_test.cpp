@@ -7,6 +7,7 @@
 
 #include "eval/definition.h"
 #include "eval/sort.h"
+#include "number/number_arith.h"
 #include "number/real.h"
 
 namespace {
@@ -184,6 +185,45 @@ TEST_F(SortTest, SortingLeaksNothing) {
     EXPECT_EQ(Values(sorted), (std::vector<int64_t>{0, 1, 3, 5, 9}));
     Object_Release(sorted);
     EXPECT_EQ(PoolCounts(), before);
+}
+
+}  // namespace
+
+namespace {
+
+// Machine integers take the sort of their words; everything else, the merge
+// sort of pairs. Both must give the same permutation.
+TEST_F(SortTest, MachineIntegersSortAsEveryOtherValueWould) {
+    std::mt19937 random(777);
+    for (int n : {2, 3, 17, 1000}) {
+        std::vector<int64_t> values(static_cast<size_t>(n));
+        for (auto &v : values) v = int64_t(random() % 40) + 1000;  // many ties, none a shared constant
+        Object *fast = Ints(values);
+        std::vector<Object *> before(AsExpression(fast)->elements + 1, AsExpression(fast)->elements + 1 + n);
+        // The same objects with a symbol behind them, which sends the sort
+        // down the general path; the symbol sorts after every number.
+        Object *general = Expression_NewSized(Sym(u"List"), n + 1);
+        for (int i = 0; i < n; ++i) AsExpression(general)->elements[i + 1] = Object_AddRef(before[size_t(i)]);
+        AsExpression(general)->elements[n + 1] = Sym(u"z");
+        fast = Expression_Sort(fast, nullptr, 1);
+        general = Expression_Sort(general, nullptr, 1);
+        for (int i = 1; i <= n; ++i) EXPECT_EQ(Expression_At(fast, i), Expression_At(general, i)) << n << " at " << i;
+        Object_Release(fast);
+        Object_Release(general);
+    }
+}
+
+TEST_F(SortTest, EveryOrderOfTwoAndThreeRealsSorts) {
+    for (std::vector<double> values : {std::vector<double>{1.5, 2.5}, std::vector<double>{1.5, 2.5, 3.5}}) {
+        do {
+            Object *list = Expression_NewSized(Sym(u"List"), int64_t(values.size()));
+            for (size_t i = 0; i < values.size(); ++i) AsExpression(list)->elements[i + 1] = Real_FromDouble(values[i]);
+            Object *sorted = Expression_Sort(list, nullptr, 1);
+            for (int64_t i = 1; i < Expression_Length(sorted); ++i)
+                EXPECT_LT(Number_ToDouble(Expression_At(sorted, i)), Number_ToDouble(Expression_At(sorted, i + 1)));
+            Object_Release(sorted);
+        } while (std::next_permutation(values.begin(), values.end()));
+    }
 }
 
 }  // namespace
