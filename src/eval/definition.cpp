@@ -11,39 +11,47 @@
 
 namespace {
 
-// Sets the entry's argument-count range when its left side is a symbol's
-// call of bare blanks; see DefinitionEntry.
+// Sets the entry's argument-count ranges when its left side is a call of
+// bare blanks around a root symbol; see DefinitionEntry.
 void SetArity(DefinitionEntry *e) {
-    e->arityMin = -1;
-    e->arityMax = -1;
-    Object *lhs = e->left;
-    if (!Object_IsExpression(lhs) || !Object_IsSymbol(Expression_At(lhs, 0))) return;
-    int64_t lo = 0, hi = 0;
-    for (int64_t i = 1; i <= Expression_Length(lhs); ++i) {
-        Object *a = Expression_At(lhs, i);
-        if (a == BuiltinBorrowed(SYM_Any)) {
-            ++lo;
-            if (hi != INT64_MAX) ++hi;
-        } else if (a == BuiltinBorrowed(SYM_AnySequence)) {
-            ++lo;
-            hi = INT64_MAX;
-        } else if (a == BuiltinBorrowed(SYM_AnyNullSequence)) {
-            hi = INT64_MAX;
-        } else {
-            return;
+    e->arity.clear();
+    Object *level = e->left;
+    while (Object_IsExpression(level)) {
+        int64_t lo = 0, hi = 0;
+        for (int64_t i = 1; i <= Expression_Length(level); ++i) {
+            Object *a = Expression_At(level, i);
+            if (a == BuiltinBorrowed(SYM_Any)) {
+                ++lo;
+                if (hi != INT64_MAX) ++hi;
+            } else if (a == BuiltinBorrowed(SYM_AnySequence)) {
+                ++lo;
+                hi = INT64_MAX;
+            } else if (a == BuiltinBorrowed(SYM_AnyNullSequence)) {
+                hi = INT64_MAX;
+            } else {
+                e->arity.clear();
+                return;
+            }
         }
+        e->arity.push_back({lo, hi});
+        level = Expression_At(level, 0);
     }
-    e->arityMin = lo;
-    e->arityMax = hi;
+    if (!Object_IsSymbol(level)) e->arity.clear();
 }
 
-// Whether the entry is decided by its argument-count range and subject is a
-// call of its head within that range. Borrows both.
+// Whether the entry is decided by its argument counts and subject has them
+// around the same root symbol. Borrows both.
 bool MatchesByArity(const DefinitionEntry *e, Object *subject) {
-    if (e->arityMin < 0 || !Object_IsExpression(subject)) return false;
-    if (Expression_At(subject, 0) != Expression_At(e->left, 0)) return false;
-    int64_t n = Expression_Length(subject);
-    return n >= e->arityMin && n <= e->arityMax;
+    if (e->arity.empty()) return false;
+    Object *level = subject, *pattern = e->left;
+    for (const auto &[lo, hi] : e->arity) {
+        if (!Object_IsExpression(level)) return false;
+        int64_t n = Expression_Length(level);
+        if (n < lo || n > hi) return false;
+        level = Expression_At(level, 0);
+        pattern = Expression_At(pattern, 0);
+    }
+    return level == pattern;
 }
 
 DefinitionEntry *NewEntry(SymbolRecord *r, Object *lhs, uint64_t flags) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "object/native_table.h"
 
@@ -28,12 +30,13 @@ struct DefinitionEntry {
     NativeFunction native;   // or null
     BindingList bindings;    // the names of the left side
     MatchState *state;       // reused for every match
-    // A left side h(blanks) of unnamed Any, AnySequence, AnyNullSequence
-    // matches a call of h exactly when its argument count lies in
-    // [arityMin, arityMax], with nothing to bind: such entries (most
-    // natives) are decided without the matcher. arityMin is -1 otherwise.
-    int64_t arityMin;
-    int64_t arityMax;
+    // A left side h(blanks) of unnamed Any, AnySequence, AnyNullSequence,
+    // where h is a symbol or again such a call (Function(?)(???)), matches
+    // exactly the expressions whose argument counts lie in the ranges, level
+    // by level from the outside in, around the same root symbol, with
+    // nothing to bind: such entries (most natives) are decided without the
+    // matcher. Empty for every other left side.
+    std::vector<std::pair<int64_t, int64_t>> arity;
     uint64_t flags;
     SymbolRecord *owner;
     int32_t users;           // matches with this entry in progress
