@@ -44,6 +44,12 @@ protected:
         Kernel_FreeExpression(h);
         return out;
     }
+    // List[v1, ..., vn] of small integers.
+    static Object *Ints(const std::vector<int64_t> &values) {
+        Object *list = Expression_NewSized(Symbol_Intern(u"List"), int64_t(values.size()));
+        for (size_t i = 0; i < values.size(); ++i) AsExpression(list)->elements[i + 1] = Integer_FromSmall(values[i]);
+        return list;
+    }
     static Object *Call(const char16_t *head, Object *a = nullptr, Object *b = nullptr, Object *c = nullptr,
                         Object *d = nullptr) {
         return Expression_New(Symbol_Intern(head), a, b, c, d);

@@ -12,11 +12,6 @@ namespace {
 
 class SetsTest : public KernelTest {
 protected:
-    static Object *Ints(const std::vector<int64_t> &values) {
-        Object *list = Expression_NewSized(Sym(u"List"), int64_t(values.size()));
-        for (size_t i = 0; i < values.size(); ++i) AsExpression(list)->elements[i + 1] = Int(values[i]);
-        return list;
-    }
     // The values of a list of small integers; consumes the list.
     static std::vector<int64_t> Values(Object *list) {
         std::vector<int64_t> values;

@@ -14,12 +14,7 @@ namespace {
 
 class SortTest : public KernelTest {
 protected:
-    // List[v1, ..., vn] of small integers.
-    static Object *Ints(const std::vector<int64_t> &values) {
-        Object *list = Expression_NewSized(Sym(u"List"), int64_t(values.size()));
-        for (size_t i = 0; i < values.size(); ++i) AsExpression(list)->elements[i + 1] = Int(values[i]);
-        return list;
-    }
+    // The values of a list of small integers; borrows the list.
     static std::vector<int64_t> Values(Object *list) {
         std::vector<int64_t> values;
         for (int64_t i = 1; i <= Expression_Length(list); ++i) values.push_back(AsInteger(Expression_At(list, i))->small);
