@@ -570,4 +570,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable ArithNatives = NativeTable_Of(kNatives);
+extern const NativeTable ArithNatives = Table_Of(kNatives);

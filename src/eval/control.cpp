@@ -256,7 +256,7 @@ void Scope_LocalSymbol(ScopeLocals &locals, Object *variable) {
     Symbol_Define(Object_AddRef(local), ATTR_TEMPORARY, nullptr, nullptr);
 }
 
-// The variable a Scope specification names: a symbol, or the root symbol of
+// The variable a Scope local names: a symbol, or the root symbol of
 // the left side of an assignment; null for anything else. Borrows spec.
 Object *ScopeVariable(Object *spec) {
     if (Object_IsSymbol(spec)) return spec;
@@ -393,9 +393,9 @@ Object *LengthLimitExceeded(Object *body, Object *spec) {
     return Expression_NewEvaluated(Builtin(SYM_Hold), Expression_New(Builtin(SYM_Iterate), body, spec));
 }
 
-// The refusal of a specification that says no number of elements: the
+// The refusal of an iterator that says no number of elements: the
 // message, and Iterate(body, spec). Consumes both.
-Object *InvalidSpecification(Object *body, Object *spec) {
+Object *InvalidIterator(Object *body, Object *spec) {
     Message_Emit(u"Iterate", u"Iteration", Message_ShortText(spec));
     return UnevaluatedIterate(body, spec);
 }
@@ -462,11 +462,11 @@ bool RangeSteps(Object *count, int64_t limit, int64_t *steps) {
 
 // Iterate_Range: element k is the body (borrowed) with the variable
 // replaced by min + step*(k-1). min and step are null when the
-// specification left them out (both then count as 1); all three bounds are
+// iterator left them out (both then count as 1); all three bounds are
 // consumed.
 Object *Iterate_Range(Object *body, Object *variable, Object *minimum, Object *maximum, Object *step) {
     Ref given[] = {Ref(minimum), Ref(maximum), Ref(step)};
-    // The specification as the bounds evaluated to, for the refusals.
+    // The iterator as its bounds evaluated to, for the refusals.
     auto spec = [&]() {
         Object *s = Expression_NewSized(Builtin(SYM_List), minimum ? (step ? 4 : 3) : 2);
         Object **e = AsExpression(s)->elements;
@@ -483,7 +483,7 @@ Object *Iterate_Range(Object *body, Object *variable, Object *minimum, Object *m
     // A range of s steps has s + 1 elements.
     int64_t limit = kernel.settings.expressionLengthLimit;
     int64_t steps;
-    if (!RangeSteps(count.get(), limit, &steps)) return InvalidSpecification(Object_AddRef(body), spec());
+    if (!RangeSteps(count.get(), limit, &steps)) return InvalidIterator(Object_AddRef(body), spec());
     if (steps >= limit) return LengthLimitExceeded(Object_AddRef(body), spec());
     bool inexactStep = Number_Is(by.get()) && Number_IsInexact(by.get());
     if (inexactStep && !(Number_Is(lo.get()) && Number_IsInexact(lo.get()))) {
@@ -509,7 +509,7 @@ Object *Iterate_Range(Object *body, Object *variable, Object *minimum, Object *m
     });
 }
 
-// One iteration specification (consumed) over body (consumed).
+// One iterator (consumed) over body (consumed).
 Object *IterateOne(Object *body, Object *spec) {
     Ref b(body);
     Ref s(Native_IsList(spec) ? spec : Object_Evaluate(spec));
@@ -524,7 +524,7 @@ Object *IterateOne(Object *body, Object *spec) {
         return BuildList(n, [&](int64_t) { return EvaluateCopy(body); });
     }
     if (!Native_IsList(sp) || Expression_Length(sp) < 1 || !Object_IsSymbol(Expression_At(sp, 1)))
-        return InvalidSpecification(b.release(), s.release());
+        return InvalidIterator(b.release(), s.release());
     Object *variable = Expression_At(sp, 1);
     switch (Expression_Length(sp)) {
     case 2: {
@@ -543,7 +543,7 @@ Object *IterateOne(Object *body, Object *spec) {
     }
 }
 
-// Iterate(body, s1, ..., sk): the last specification is the outermost; the
+// Iterate(body, s1, ..., sk): the last iterator is the outermost; the
 // body it iterates is Iterate(body, s1, ..., s(k-1)). Consumes call.
 Object *Builtin_Iterate(Object *call) {
     Ref held(call);
@@ -598,4 +598,4 @@ Object *Logic_Negate(Object *x, bool wrap) {
     return negated;
 }
 
-extern const NativeTable ControlNatives = NativeTable_Of(kNatives);
+extern const NativeTable ControlNatives = Table_Of(kNatives);

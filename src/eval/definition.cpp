@@ -4,6 +4,7 @@
 
 #include "eval/compare.h"
 #include "eval/native_args.h"
+#include "eval/specificity.h"
 #include "kernel/message.h"
 #include "kernel/state.h"
 #include "object/attributes.h"
@@ -19,18 +20,19 @@ void SetArity(DefinitionEntry *e) {
     while (Object_IsExpression(level)) {
         int64_t lo = 0, hi = 0;
         for (int64_t i = 1; i <= Expression_Length(level); ++i) {
-            Object *a = Expression_At(level, i);
-            if (a == BuiltinBorrowed(SYM_Any)) {
+            // Any takes one argument, AnySequence one or more,
+            // AnyNullSequence any number.
+            switch (Specificity_BlankRank(Expression_At(level, i))) {
+            case 1:
                 ++lo;
                 if (hi != INT64_MAX) ++hi;
-            } else if (a == BuiltinBorrowed(SYM_AnySequence)) {
+                break;
+            case 2:
                 ++lo;
                 hi = INT64_MAX;
-            } else if (a == BuiltinBorrowed(SYM_AnyNullSequence)) {
-                hi = INT64_MAX;
-            } else {
-                e->arity.clear();
-                return;
+                break;
+            case 3: hi = INT64_MAX; break;
+            default: e->arity.clear(); return;
             }
         }
         e->arity.push_back({lo, hi});
@@ -440,4 +442,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable DefinitionNatives = NativeTable_Of(kNatives);
+extern const NativeTable DefinitionNatives = Table_Of(kNatives);

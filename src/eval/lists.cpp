@@ -1,8 +1,8 @@
 // The list and structure built-ins. Every walk over the levels of an
 // expression keeps its own stack instead of recursing, so that a deeply
-// nested argument costs heap, not C++ stack; Part recurses only where a
-// specification branches (All, lists and spans before the last one), which
-// is bounded by the number of specifications in the call.
+// nested argument costs heap, not C++ stack; Part recurses only where an
+// index branches (All, lists and spans before the last one), which
+// is bounded by the number of indices in the call.
 #include "eval/lists.h"
 
 #include <algorithm>
@@ -96,11 +96,11 @@ bool ResolvePosition(Object *o, int64_t n, bool zeroAllowed, int64_t *position) 
     return true;
 }
 
-// How a List or Span specification fared: positions picked, an element that
+// How a List or Span index fared: positions picked, an element that
 // is not an integer, a position the piece lacks, or a shape Part ignores.
 enum class Picked { Ok, Invalid, Position, Silent };
 
-// The positions that a List or Span specification picks from a piece of n
+// The positions that a List or Span index picks from a piece of n
 // elements, in order. Borrows spec.
 Picked PickPositions(Object *spec, int64_t n, bool zeroAllowed, std::vector<int64_t> &positions) {
     if (Native_IsList(spec)) {
@@ -139,7 +139,7 @@ Picked PickPositions(Object *spec, int64_t n, bool zeroAllowed, std::vector<int6
     return Picked::Ok;
 }
 
-// The message for a List or Span specification that picked nothing; an
+// The message for a List or Span index that picked nothing; an
 // atom other than a string has no parts below its head, so a position
 // beyond it is a matter of depth. Borrows spec and piece.
 void ReportUnpicked(Picked picked, Object *spec, Object *piece) {
@@ -153,25 +153,25 @@ void ReportUnpicked(Picked picked, Object *spec, Object *piece) {
     }
 }
 
-// The message for a specification of no known kind: numbers other than
+// The message for an index of no known kind: numbers other than
 // integers and strings are invalid, anything else fails quietly. Borrows spec.
 void ReportOther(Object *spec) {
     if (IsNumber(spec) || Object_IsString(spec)) Message_Emit(u"Part", u"Invalid", Message_ShortText(spec));
 }
 
-// What applying specifications gave: the value, or, when a step failed,
+// What applying indices gave: the value, or, when a step failed,
 // the unevaluated remainder.
 struct PartOutcome {
     Ref value;
     bool failed;
 };
 
-// Applies the specifications of one Part call (arguments 2 on) level by level.
+// Applies the indices of one Part call (arguments 2 on) level by level.
 class PartWalk {
 public:
     explicit PartWalk(Object *call) : call_(call), last_(Expression_Length(call)) {}
 
-    // Applies specifications k to the last to piece. Borrows piece, which
+    // Applies indices k to the last to piece. Borrows piece, which
     // lives in the call.
     PartOutcome From(Object *piece, int64_t k) {
         for (;; ++k) {
@@ -220,7 +220,7 @@ private:
     }
 
     // The piece's head applied to the elements at positions, each with the
-    // specifications after k applied. Borrows piece.
+    // indices after k applied. Borrows piece.
     PartOutcome Pick(Object *piece, int64_t k, const std::vector<int64_t> &positions) {
         Ref result(Expression_NewSized(Object_AddRef(Object_Head(piece)), int64_t(positions.size())));
         Object **slots = AsExpression(result.get())->elements;
@@ -237,7 +237,7 @@ private:
         return {std::move(result), false};
     }
 
-    // Specification k applied to a string: characters by position; nothing
+    // Index k applied to a string: characters by position; nothing
     // can follow it. Borrows s.
     PartOutcome StringStep(Object *s, int64_t k) {
         if (k < last_) {
@@ -599,4 +599,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable ListNatives = NativeTable_Of(kNatives);
+extern const NativeTable ListNatives = Table_Of(kNatives);

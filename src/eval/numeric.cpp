@@ -240,4 +240,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable NumericNatives = NativeTable_Of(kNatives);
+extern const NativeTable NumericNatives = Table_Of(kNatives);

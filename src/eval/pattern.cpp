@@ -1180,4 +1180,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable PatternNatives = NativeTable_Of(kNatives);
+extern const NativeTable PatternNatives = Table_Of(kNatives);

@@ -639,4 +639,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable PowerNatives = NativeTable_Of(kNatives);
+extern const NativeTable PowerNatives = Table_Of(kNatives);

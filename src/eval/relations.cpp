@@ -156,4 +156,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable RelationNatives = NativeTable_Of(kNatives);
+extern const NativeTable RelationNatives = Table_Of(kNatives);

@@ -238,4 +238,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable ReplaceNatives = NativeTable_Of(kNatives);
+extern const NativeTable ReplaceNatives = Table_Of(kNatives);

@@ -158,4 +158,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable SetNatives = NativeTable_Of(kNatives);
+extern const NativeTable SetNatives = Table_Of(kNatives);

@@ -101,23 +101,25 @@ bool SortRange(Object **in, Object **out, size_t n, PairTest &test) {
 // The canonical order of machine integers is the order of their values, and
 // equal values stay as they are, so a run of them sorts by a stable sort of
 // the words: the same permutation the merge sort would make, without a
-// comparison call per pair. Returns false (e untouched) when some element is
-// not a machine integer; otherwise sorts e's m elements from first on in
-// place of *e and sets *result.
+// comparison call per pair. Returns false, with e untouched and still the
+// caller's, when some element is not a machine integer; otherwise consumes e
+// and sets *result to it sorted (e itself when nothing had to move).
 bool SortMachineIntegers(Object *e, int64_t first, size_t m, Object **result) {
     Object **source = AsExpression(e)->elements + first;
-    std::vector<std::pair<int64_t, Object *>> keyed(m);
+    // Checked before anything is allocated: most sorts of mixed arguments
+    // stop at their first element.
     bool sorted = true;
     for (size_t i = 0; i < m; ++i) {
         Object *x = source[i];
         if (!Object_IsInteger(x) || Object_Subtype(x) != SUB_SMALL) return false;
-        keyed[i] = {AsInteger(x)->small, x};
-        if (i > 0 && keyed[i].first < keyed[i - 1].first) sorted = false;
+        if (i > 0 && AsInteger(x)->small < AsInteger(source[i - 1])->small) sorted = false;
     }
     if (sorted) {
         *result = e;
         return true;
     }
+    std::vector<std::pair<int64_t, Object *>> keyed(m);
+    for (size_t i = 0; i < m; ++i) keyed[i] = {AsInteger(source[i])->small, source[i]};
     std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     e = Object_MakeUnique(e);
     Object **target = AsExpression(e)->elements + first;

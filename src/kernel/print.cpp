@@ -67,7 +67,7 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable PrintNatives = NativeTable_Of(kNatives);
+extern const NativeTable PrintNatives = Table_Of(kNatives);
 
 namespace {
 
@@ -77,4 +77,4 @@ const FormatterRow kFormatters[] = {
 
 }  // namespace
 
-extern const FormatterTable PrintFormatters = FormatterTable_Of(kFormatters);
+extern const FormatterTable PrintFormatters = Table_Of(kFormatters);

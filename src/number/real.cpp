@@ -269,4 +269,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable RealNatives = NativeTable_Of(kNatives);
+extern const NativeTable RealNatives = Table_Of(kNatives);

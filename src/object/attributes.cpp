@@ -122,4 +122,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable AttributeNatives = NativeTable_Of(kNatives);
+extern const NativeTable AttributeNatives = Table_Of(kNatives);

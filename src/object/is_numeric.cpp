@@ -54,4 +54,4 @@ const NativeRow kNatives[] = {
 
 }  // namespace
 
-extern const NativeTable IsNumericNatives = NativeTable_Of(kNatives);
+extern const NativeTable IsNumericNatives = Table_Of(kNatives);

@@ -17,27 +17,22 @@ struct NativeRow {
     NativeFunction native;
 };
 
-struct NativeTable {
-    const NativeRow *rows;
-    size_t count;
-};
-
-template <size_t N>
-constexpr NativeTable NativeTable_Of(const NativeRow (&rows)[N]) {
-    return {rows, N};
-}
-
 struct FormatterRow {
     BuiltinSymbol symbol;
     OutputFormatter formatter;
 };
 
-struct FormatterTable {
-    const FormatterRow *rows;
+// A module's rows, as the registry walks them.
+template <typename Row>
+struct RowTable {
+    const Row *rows;
     size_t count;
 };
 
-template <size_t N>
-constexpr FormatterTable FormatterTable_Of(const FormatterRow (&rows)[N]) {
+using NativeTable = RowTable<NativeRow>;
+using FormatterTable = RowTable<FormatterRow>;
+
+template <typename Row, size_t N>
+constexpr RowTable<Row> Table_Of(const Row (&rows)[N]) {
     return {rows, N};
 }

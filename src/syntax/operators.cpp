@@ -386,4 +386,4 @@ const FormatterRow kFormatters[] = {
 
 }  // namespace
 
-extern const FormatterTable OperatorFormatters = FormatterTable_Of(kFormatters);
+extern const FormatterTable OperatorFormatters = Table_Of(kFormatters);
