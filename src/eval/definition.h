@@ -9,7 +9,9 @@
 
 #include "object/native_table.h"
 
+#include "eval/literal_index.h"
 #include "eval/pattern.h"
+#include "eval/signature.h"
 #include "object/object.h"
 #include "object/symbol.h"
 
@@ -29,18 +31,46 @@ struct DefinitionEntry {
     Object *right;           // owned right side, or null
     NativeFunction native;   // or null
     BindingList bindings;    // the names of the left side
-    MatchState *state;       // reused for every match
-    // A left side h(blanks) of unnamed Any, AnySequence, AnyNullSequence,
-    // where h is a symbol or again such a call (Function(?)(???)), matches
-    // exactly the expressions whose argument counts lie in the ranges, level
-    // by level from the outside in, around the same root symbol, with
-    // nothing to bind: such entries (most natives) are decided without the
-    // matcher. Empty for every other left side.
-    std::vector<std::pair<int64_t, int64_t>> arity;
+    MatchState *state;       // reused for every match; made by the first one
+    Signature signature;     // what rules subjects out before the matcher runs
     uint64_t flags;
     SymbolRecord *owner;
-    int32_t users;           // matches with this entry in progress
-    bool dead;               // removed while in use; freed by its last user
+    uint64_t hash;           // literal entries: LiteralIndex_Hash of the left side
+    int64_t gap;             // literal entries: the ordered entries tried before it
+    bool literal;            // filed in the literal index, not in the ordered list
+    bool dead;               // removed while a search was running; freed after it
+};
+
+// The ordered entries of a list as a shared array: a search holds a
+// reference, and a change made while one runs (a Condition test may define
+// or clear rules of the very symbol being searched) goes to a copy, so the
+// search goes on over the entries it started with.
+struct EntryArray {
+    int64_t refs;
+    std::vector<DefinitionEntry *> items;
+};
+
+// A record's definitions. Literal left sides live in a hash table; every
+// other entry (patterns, natives, sub-definitions) in the ordered array, from
+// the most specific left side to the most general. The order of trial is the
+// one a single list would give: each literal entry sits in the gap before
+// ordered entry number gap, so a subject that is the same as a literal left
+// side is tried against ordered entries 0 .. gap-1 and then the literal.
+// Within one gap the literals are in canonical order; gapMax holds the
+// greatest of each gap (size: ordered entries + 1).
+//
+// A record whose root is Flat or Orderless, or a literal whose heads gain
+// such attributes later, would let the matcher accept more than the same
+// expression: such a list is (or becomes) unindexed, with every entry in the
+// ordered array, as one list.
+struct DefinitionList {
+    EntryArray *ordered;
+    LiteralIndex literals;
+    std::vector<DefinitionEntry *> gapMax;
+    int64_t userEntries = 0;  // entries neither native nor sub-definitions
+    int64_t subEntries = 0;   // sub-definitions
+    uint64_t epoch = 0;       // kernel.eval.literalEpoch when last checked
+    bool indexed = true;
 };
 
 // Stores a definition or attributes. lhs is consumed; with DEF_VALUE so is
@@ -62,16 +92,22 @@ Object *Symbol_DefineNative(Object *lhs, uint64_t flags, NativeFunction native, 
 DefinitionEntry *Definition_Find(SymbolRecord *r, Object *lhs, uint64_t flags, Object **partial);
 
 // Forgets the matches that an abandoned call left running: every entry's
-// bindings are released and it counts no users. Entries retired while such
-// a match held them are not reachable any more and stay allocated.
+// bindings are released.
 void Definitions_AbandonMatches();
 
-// Drops every definition of the record, releasing what they hold.
+// Drops every definition of the record, releasing what they hold, and the
+// list itself.
 void Definitions_Clear(SymbolRecord *r);
 
 // Frees the definitions' memory without releasing objects (the clearing
-// step drops all objects at once).
+// step drops all objects at once), and the list itself.
 void Definitions_Drop(SymbolRecord *r);
+
+// Whether a user definition (not a native) could rewrite an expression
+// with this root record or, as a sub-definition, with an argument of this
+// record. Cheap; for the callers that offer expressions to user rules.
+bool Definitions_HaveUserRules(const SymbolRecord *r);
+bool Definitions_HaveSubRules(const SymbolRecord *r);
 
 // The assignment built-ins and Clear. Consume call.
 Object *Builtin_Define(Object *call);

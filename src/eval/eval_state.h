@@ -7,6 +7,7 @@
 #include "object/object.h"
 
 struct BindingList;
+struct DefinitionEntry;
 struct MatchChildren;
 
 // Children arrays of match states, kept for reuse by the pattern matcher.
@@ -26,4 +27,12 @@ struct EvalState {
     bool nestingReported;          // the nesting limit message went out
     void *deepStack;               // the evaluation stack (see deep_stack.h)
     MatchChildrenCache matchChildren;  // recycled children arrays of match states
+    // Definition searches in progress. While one runs, an entry taken out
+    // of its list is only marked dead and parked here; the last search to
+    // end frees the parked ones, so no search meets a freed entry.
+    int64_t definitionScans;
+    std::vector<DefinitionEntry *> retiredEntries;
+    // Raised whenever a symbol gains Flat or Orderless, which can widen what
+    // a literal left side matches; indexed lists check their literals again.
+    uint64_t literalEpoch;
 };

@@ -232,7 +232,32 @@ Object *Definition_Apply(DefinitionEntry *entry, Object *e) {
     return result;
 }
 
+namespace {
+
+// Whether a user rule could apply to head(a, b), or to e when head is null:
+// one of the head's root, or a sub-definition of an argument's symbol. All
+// borrowed.
+bool UserRulesPossible(Object *head, Object *a, Object *b, Object *e) {
+    auto sub = [](Object *x) {
+        SymbolRecord *r = x ? Symbol_Record(x, false) : nullptr;
+        return r && Definitions_HaveSubRules(r);
+    };
+    if (!head) {
+        SymbolRecord *r = Symbol_Record(e, false);
+        if (r && Definitions_HaveUserRules(r)) return true;
+        if (!Object_IsExpression(e)) return false;
+        for (int64_t i = 1; i <= Expression_Length(e); ++i)
+            if (sub(Expression_At(e, i))) return true;
+        return false;
+    }
+    SymbolRecord *r = Symbol_Record(head, false);
+    return (r && Definitions_HaveUserRules(r)) || sub(a) || sub(b);
+}
+
+}  // namespace
+
 bool Definition_ApplyUser(Object **slot, Object *head, Object *a, Object *b) {
+    if (!UserRulesPossible(head, a, b, head ? nullptr : *slot)) return false;
     Ref candidate(head ? Expression_New(Object_AddRef(head), a ? Object_AddRef(a) : nullptr, b ? Object_AddRef(b) : nullptr)
                        : Object_AddRef(*slot));
     Object *partial = nullptr;

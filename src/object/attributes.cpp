@@ -46,8 +46,14 @@ void ApplyOne(SymbolRecord *r, Object *a, bool set) {
         UnknownAttribute(a);
         return;
     }
-    if (set) r->attributes |= entry->bits;
-    else r->attributes &= ~entry->bits;
+    if (set) {
+        // Flat or Orderless can widen what literal left sides with this
+        // symbol match; indexed definition lists look again.
+        if (entry->bits & (ATTR_FLAT | ATTR_ORDERLESS) & ~r->attributes) ++kernel.eval.literalEpoch;
+        r->attributes |= entry->bits;
+    } else {
+        r->attributes &= ~entry->bits;
+    }
 }
 
 bool IsSymbolCall(Object *call, int64_t arguments) {

@@ -16,7 +16,6 @@ namespace {
 // Releases everything the record holds, definitions included.
 void FreeRecord(SymbolRecord *r) {
     Definitions_Clear(r);
-    delete r->definitions;
     delete r->messages;
     Pool_Free(&kernel.symbolRecords, r);
 }
@@ -147,6 +146,5 @@ void Symbol_DropOwned(void *record) { delete[] static_cast<Symbol *>(record)->na
 void SymbolRecord_DropOwned(void *record) {
     auto *r = static_cast<SymbolRecord *>(record);
     Definitions_Drop(r);
-    delete r->definitions;
     delete r->messages;
 }

@@ -37,7 +37,7 @@ using MessageMap = std::unordered_map<std::u16string, std::u16string>;
 
 struct Symbol;
 struct DefinitionEntry;
-using DefinitionList = std::vector<DefinitionEntry *>;
+struct DefinitionList;
 
 struct SymbolRecord {
     Symbol *symbol;            // back-pointer, not a counted reference
