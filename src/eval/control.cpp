@@ -203,13 +203,13 @@ Object *Builtin_If(Object *call) {
     int64_t n = Expression_Length(call);
     if (n < 2 || n > 4) return call;
     Object *c = Expression_At(call, 1);
-    Object *branch = nullptr;
-    if (IsTrue(c)) branch = Expression_At(call, 2);
-    else if (IsFalse(c)) branch = n == 2 ? nullptr : Expression_At(call, 3);
-    else if (n == 4) branch = Expression_At(call, 4);
+    int64_t branch = 0;
+    if (IsTrue(c)) branch = 2;
+    else if (IsFalse(c)) branch = n == 2 ? 0 : 3;
+    else if (n == 4) branch = 4;
     else return call;
-    Object *result = branch ? EvaluateCopy(branch) : Builtin(SYM_Null);
-    return Object_ReleaseReturn(call, result);
+    if (!branch) return Object_ReleaseReturn(call, Builtin(SYM_Null));
+    return Object_Evaluate(Native_TakeArgument(call, branch));
 }
 
 // The evaluator has already evaluated every part, left to right. Consumes

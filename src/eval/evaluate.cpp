@@ -8,6 +8,7 @@
 #include "eval/deep_stack.h"
 #include "eval/definition.h"
 #include "eval/native_args.h"
+#include "eval/small_integers.h"
 #include "eval/sort.h"
 #include "kernel/message.h"
 #include "kernel/state.h"
@@ -93,6 +94,9 @@ Object *EvaluateWithRecord(Object *e, SymbolRecord *r) {
     case ATTR_HOLD_REST: EvaluateArguments(e, 1, n >= 1 ? 1 : 0); break;
     case ATTR_HOLD_FIRST: EvaluateArguments(e, 2, n); break;
     default: EvaluateArguments(e, 1, n);
+    }
+    if (n == 2 && !Definitions_HaveUserRules(r)) {
+        if (Object *v = SmallIntegers_Apply(e)) return Object_ReleaseReturn(e, v);
     }
     for (;;) {
         if (!(a & ATTR_SEQUENCE_HOLD)) e = Expression_Splice(e, BuiltinBorrowed(SYM_Sequence), 0);

@@ -1,5 +1,5 @@
 // Argument helpers shared by the natives: the checks every built-in makes of
-// the call it receives. All borrow their operands.
+// the call it receives. All borrow their operands, except where said.
 #pragma once
 
 #include <cstdint>
@@ -25,3 +25,15 @@ bool Native_SmallInteger(Object *o, int64_t min, int64_t max, int64_t *value);
 // gave in an Options pattern, or the pattern's default. Null when the native
 // was not registered with that option. Borrowed.
 Object *Native_Option(BuiltinSymbol name);
+
+// Consumes call and returns its argument i as a new reference. An unshared
+// call gives the argument up rather than sharing it, so that evaluating it
+// does not have to copy it first.
+inline Object *Native_TakeArgument(Object *call, int64_t i) {
+    Object **slot = &AsExpression(call)->elements[i];
+    Object *a = *slot;
+    if (call->refs == 1) *slot = nullptr;
+    else Object_AddRef(a);
+    Object_Release(call);
+    return a;
+}

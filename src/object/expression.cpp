@@ -24,8 +24,26 @@ Object **NewArray(int64_t n) {
     return a;
 }
 
-// Resizes e's array to exactly n slots; new slots are null.
+bool HasInlineSlots(const Expression *e) { return e->elements == e->inlineSlots; }
+
+// Gives e the array a (owned), freeing the one it had.
+void SetArray(Expression *e, Object **a) {
+    if (!HasInlineSlots(e)) std::free(e->elements);
+    e->elements = a;
+}
+
+// Resizes e's array from oldSlots to n slots; new slots are null.
 void ResizeArray(Expression *e, int64_t oldSlots, int64_t n) {
+    if (HasInlineSlots(e)) {
+        if (n <= kExpressionInlineSlots) {
+            for (int64_t i = oldSlots; i < n; ++i) e->inlineSlots[i] = nullptr;
+            return;
+        }
+        Object **a = NewArray(n);
+        std::memcpy(a, e->inlineSlots, size_t(oldSlots) * sizeof(Object *));
+        e->elements = a;
+        return;
+    }
     auto **a = static_cast<Object **>(std::realloc(e->elements, size_t(n) * sizeof(Object *)));
     if (!a) throw std::bad_alloc();
     if (n > oldSlots) std::memset(a + oldSlots, 0, size_t(n - oldSlots) * sizeof(Object *));
@@ -35,7 +53,7 @@ void ResizeArray(Expression *e, int64_t oldSlots, int64_t n) {
 // The array comes first, so that a failed allocation leaves no half-made
 // record in the pool.
 Expression *Allocate(Object *head, int64_t n) {
-    Object **elements = NewArray(n + 1);
+    Object **elements = n + 1 > kExpressionInlineSlots ? NewArray(n + 1) : nullptr;
     Expression *e;
     try {
         e = static_cast<Expression *>(Pool_Alloc(&kernel.expressions));
@@ -47,7 +65,7 @@ Expression *Allocate(Object *head, int64_t n) {
     e->header.refs = 1;
     e->verified = 0;
     e->length = n;
-    e->elements = elements;
+    e->elements = elements ? elements : e->inlineSlots;
     e->elements[0] = head;
     return e;
 }
@@ -60,7 +78,7 @@ Object *Clone(Object *o) {
 }
 
 void Free(Expression *e) {
-    std::free(e->elements);
+    if (!HasInlineSlots(e)) std::free(e->elements);
     Pool_Free(&kernel.expressions, e);
 }
 
@@ -252,8 +270,7 @@ Object *Expression_Splice(Object *o, Object *head, int64_t k) {
         for (int64_t j = 1; j <= Expression_Length(arg); ++j) a[at++] = Object_AddRef(Expression_At(arg, j));
         Object_Release(arg);
     }
-    std::free(e->elements);
-    e->elements = a;
+    SetArray(e, a);
     e->length = total;
     return o;
 }
@@ -269,4 +286,7 @@ int64_t Object_Length(Object *o) {
     return 0;
 }
 
-void Expression_DropOwned(void *record) { std::free(static_cast<Expression *>(record)->elements); }
+void Expression_DropOwned(void *record) {
+    auto *e = static_cast<Expression *>(record);
+    if (!HasInlineSlots(e)) std::free(e->elements);
+}

@@ -1,6 +1,6 @@
-// Compound expressions: a head and n arguments in one exactly sized array of
-// references (position 0 the head, 1..n the arguments), with an evaluation
-// stamp.
+// Compound expressions: a head and n arguments in one array of references
+// (position 0 the head, 1..n the arguments), exactly sized when it is not
+// held in the record, with an evaluation stamp.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,17 @@
 #include "object/object.h"
 #include "object/small_stack.h"
 
+// Slots held in the record itself: a head and up to three arguments, the
+// size of most calls, need no separate array.
+constexpr int64_t kExpressionInlineSlots = 4;
+
 struct Expression {
     Object header;
     int64_t stamp;       // 0: not evaluated since built or changed
     int64_t verified;    // generation in which the whole tree was last found evaluated
     int64_t length;      // number of arguments
-    Object **elements;   // owned, length + 1 slots
+    Object **elements;   // length + 1 slots: inlineSlots, or an owned array
+    Object *inlineSlots[kExpressionInlineSlots];
 };
 
 extern const ObjectClass ExpressionClass;
