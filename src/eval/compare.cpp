@@ -263,7 +263,7 @@ uint64_t CompareComplex(Object *a, Object *b) {
 // and the same only when the two are the same string (equal text in two
 // storage kinds is order-equal but not the same).
 uint64_t StringOrder(Object *a, Object *b) {
-    int c = String_Text(a).compare(String_Text(b));
+    int c = String_Compare(a, b);
     if (c != 0) return c < 0 ? CMP_BEFORE : CMP_AFTER;
     return CMP_ORDER_EQUAL | (Object_Same(a, b) ? CMP_SAME : 0);
 }

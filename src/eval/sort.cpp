@@ -10,6 +10,7 @@
 #include "kernel/state.h"
 #include "number/integer.h"
 #include "object/expression.h"
+#include "object/string.h"
 
 namespace {
 
@@ -128,6 +129,35 @@ bool SortMachineIntegers(Object *e, int64_t first, size_t m, Object **result) {
     return true;
 }
 
+// Strings in the canonical order: by a stable sort of the references,
+// each keyed by the first code units of its text, so that most pairs are
+// told apart by one word comparison and only those with a common prefix
+// read the strings. A stable sort by the same order gives the permutation
+// the merge sort would make. Returns false, with e untouched and still the
+// caller's, when some element is not a string; otherwise consumes e and
+// sets *result to it sorted (e itself when nothing had to move).
+bool SortStrings(Object *e, int64_t first, size_t m, Object **result) {
+    Object **source = AsExpression(e)->elements + first;
+    for (size_t i = 0; i < m; ++i)
+        if (!Object_IsString(source[i])) return false;
+    size_t i = 1;
+    while (i < m && String_Compare(source[i - 1], source[i]) <= 0) ++i;
+    if (i == m) {
+        *result = e;
+        return true;
+    }
+    std::vector<std::pair<uint64_t, Object *>> keyed(m);
+    for (size_t k = 0; k < m; ++k) keyed[k] = {String_OrderPrefix(source[k]), source[k]};
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first < b.first : String_Compare(a.second, b.second) < 0;
+    });
+    e = Object_MakeUnique(e);
+    Object **target = AsExpression(e)->elements + first;
+    for (size_t k = 0; k < m; ++k) target[k] = keyed[k].second;
+    *result = e;
+    return true;
+}
+
 }  // namespace
 
 Object *Expression_Sort(Object *e, Object *orderingFunction, int64_t first) {
@@ -135,7 +165,8 @@ Object *Expression_Sort(Object *e, Object *orderingFunction, int64_t first) {
     if (length - first + 1 < 2) return e;
     size_t m = size_t(length - first + 1);
     Object *sorted;
-    if (!orderingFunction && SortMachineIntegers(e, first, m, &sorted)) return sorted;
+    if (!orderingFunction && (SortMachineIntegers(e, first, m, &sorted) || SortStrings(e, first, m, &sorted)))
+        return sorted;
     // Both scratch arrays in one allocation; they borrow the elements.
     std::vector<Object *> scratch(2 * m);
     Object **source = AsExpression(e)->elements + first;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "eval/definition.h"
@@ -219,6 +220,51 @@ TEST_F(SortTest, EveryOrderOfTwoAndThreeRealsSorts) {
             Object_Release(sorted);
         } while (std::next_permutation(values.begin(), values.end()));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Strings take the keyed sort of their references; the merge sort of pairs
+// must give the same permutation, ties (duplicates, and equal text in the
+// two subtypes) in their input order.
+TEST_F(SortTest, StringsSortAsEveryOtherValueWould) {
+    const std::vector<std::string> pieces = {"a", "ab", "b", "\xC3\xA9", "\xEE\x80\x80", "\xF0\x90\x80\x80",
+                                             "\xED\xA0\x80", "\xEF\xBF\xBF", std::string(1, '\0')};
+    std::mt19937 random(99);
+    for (int n : {2, 3, 17, 1000}) {
+        Object *fast = Expression_NewSized(Sym(u"List"), n);
+        for (int i = 1; i <= n; ++i) {
+            std::string text;
+            for (size_t k = random() % 5; k > 0; --k) text += pieces[random() % pieces.size()];
+            // Byte strings only of text that reads the same as both.
+            bool bytes = random() % 2 && text.find_first_of("\xC3\xEE\xF0\xED\xEF") == std::string::npos;
+            AsExpression(fast)->elements[i] = String_New(text.data(), int64_t(text.size()), bytes ? SUB_BYTES : SUB_UTF8);
+        }
+        Object *general = Expression_NewSized(Sym(u"List"), n + 1);
+        for (int i = 1; i <= n; ++i) AsExpression(general)->elements[i] = Object_AddRef(Expression_At(fast, i));
+        AsExpression(general)->elements[n + 1] = Sym(u"z");
+        fast = Expression_Sort(fast, nullptr, 1);
+        general = Expression_Sort(general, nullptr, 1);
+        for (int i = 1; i <= n; ++i) EXPECT_EQ(Expression_At(fast, i), Expression_At(general, i)) << n << " at " << i;
+        Object_Release(fast);
+        Object_Release(general);
+    }
+}
+
+TEST_F(SortTest, SortedStringsAreReturnedUntouched) {
+    Object *list = Call(u"List", Text("a"), Bytes("a"), Text("a"), Text("b\xC3\xA9"));
+    AsExpression(list)->stamp = 9;
+    Object *sorted = Expression_Sort(list, nullptr, 1);
+    EXPECT_EQ(sorted, list);
+    EXPECT_EQ(AsExpression(sorted)->stamp, 9);
+    // From the second argument on, a string out of place before them moves
+    // nothing.
+    Object *tail = Call(u"List", Text("z"), Text("a"), Text("b"));
+    EXPECT_EQ(Expression_Sort(tail, nullptr, 2), tail);
+    Object_Release(sorted);
+    Object_Release(tail);
 }
 
 }  // namespace
