@@ -339,10 +339,38 @@ Object *Builtin_Function(Object *call) {
 
 // ---- Map, Apply, Nest ------------------------------------------------------------
 
+// Map of a pure function over a list: each f(a) is handed straight to the
+// definition that its evaluation would find, when nothing could make that
+// evaluation go another way. Function holds its arguments and is locked and
+// protected, so its head f stays as it is and no user rule or attribute
+// intervenes; an argument may still splice (a Sequence) or carry a
+// sub-definition, and then that element is evaluated in full. The elements
+// are applied in order, as the list's evaluation would. Borrows f and e;
+// returns the evaluated list, or null when e is not a list or f not a
+// one-argument Function.
+Object *MapFunction(Object *f, Object *e) {
+    if (!Native_IsCall(f, SYM_Function) || Expression_Length(f) != 1 || !Native_IsList(e)) return nullptr;
+    SymbolRecord *r = Symbol_Record(f, false);
+    if (!r || Definitions_HaveUserRules(r)) return nullptr;
+    int64_t n = Expression_Length(e);
+    Ref mapped(Expression_NewSized(Builtin(SYM_List), n));
+    for (int64_t i = 1; i <= n; ++i) {
+        Object *a = Expression_At(e, i);
+        SymbolRecord *ra = Symbol_Record(a, false);
+        Object *applied = Expression_New(Object_AddRef(f), Object_AddRef(a));
+        DefinitionEntry *entry = nullptr;
+        if (!Native_IsCall(a, SYM_Sequence) && !(ra && Definitions_HaveSubRules(ra)))
+            entry = Definition_Find(r, applied, 0, nullptr);
+        AsExpression(mapped.get())->elements[i] = entry ? Definition_Apply(entry, applied) : Object_Evaluate(applied);
+    }
+    return Object_Evaluate(mapped.release());
+}
+
 // Map(f, e): every argument a of e becomes f(a). Consumes call.
 Object *Builtin_Map(Object *call) {
     Object *f = Expression_At(call, 1), *e = Expression_At(call, 2);
     if (Object_IsAtom(e)) return Object_ReleaseReturn(call, Object_AddRef(e));
+    if (Object *mapped = MapFunction(f, e)) return Object_ReleaseReturn(call, mapped);
     int64_t n = Expression_Length(e);
     Object *mapped = Expression_NewSized(Object_AddRef(Expression_At(e, 0)), n);
     for (int64_t i = 1; i <= n; ++i)

@@ -132,6 +132,7 @@ void Account(DefinitionList *list, const DefinitionEntry *e, int64_t d) {
 void Refill(DefinitionEntry *e, Object *lhs, uint64_t kind) {
     Object_Release(e->right);
     e->right = nullptr;
+    e->compiled.built = false;
     e->native = nullptr;
     e->flags = kind;
     Object *old = e->left;
@@ -530,6 +531,7 @@ Object *Define(Object *lhs, uint64_t flags, Object *value, NativeFunction native
             } else {
                 Object_Release(e->right);
                 e->right = Object_AddRef(value);
+                e->compiled.built = false;
             }
         }
         r->symbol->stamp = 0;

@@ -11,6 +11,7 @@
 
 #include "eval/literal_index.h"
 #include "eval/pattern.h"
+#include "eval/rule_template.h"
 #include "eval/signature.h"
 #include "object/object.h"
 #include "object/symbol.h"
@@ -33,6 +34,7 @@ struct DefinitionEntry {
     BindingList bindings;    // the names of the left side
     MatchState *state;       // reused for every match; made by the first one
     Signature signature;     // what rules subjects out before the matcher runs
+    RuleTemplate compiled;   // the right side compiled for the names, once used
     uint64_t flags;
     SymbolRecord *owner;
     uint64_t hash;           // literal entries: LiteralIndex_Hash of the left side

@@ -209,7 +209,8 @@ Object *Definition_Apply(DefinitionEntry *entry, Object *e) {
         if (entry->bindings.items.empty()) {
             result = Object_AddRef(entry->right);
         } else {
-            result = Pattern_Substitute(Object_AddRef(entry->right), &entry->bindings, nullptr);
+            if (!entry->compiled.built) RuleTemplate_Build(&entry->compiled, entry->right, &entry->bindings);
+            result = RuleTemplate_Apply(&entry->compiled, &entry->bindings);
             Bindings_Clear(&entry->bindings);
         }
         Object_Release(e);

@@ -151,11 +151,6 @@ void ResetState(MatchState *s, BindingList *list) {
     s->start = start;
 }
 
-Object *EmptySequence() {
-    if (kernel.constants.emptySequence) return Object_AddRef(kernel.constants.emptySequence);
-    return Expression_New(Builtin(SYM_Sequence));
-}
-
 // Argument i of e (0 is the head), or null past the end.
 Object *ArgumentOrNull(Object *e, int64_t i) { return i <= Expression_Length(e) ? Expression_At(e, i) : nullptr; }
 
@@ -179,7 +174,7 @@ Object *SequenceElement(const Binding &b, int64_t j) {
 // when grouped under a Flat head h), a single element as itself, and a name
 // never bound as its default or Sequence[].
 Object *OwnedValue(const Binding &b) {
-    if (!b.value) return b.defaultValue ? Object_AddRef(b.defaultValue) : EmptySequence();
+    if (!b.value) return b.defaultValue ? Object_AddRef(b.defaultValue) : Sequence_Empty();
     if (!IsSequenceBinding(b)) return Object_AddRef(b.value);
     const MatchState *d = b.definingState;
     if (d->count == 1 && !d->groupingHead) return Object_AddRef(SequenceElement(b, 0));
@@ -1132,7 +1127,7 @@ Object *Pattern_Substitute(Object *e, BindingList *bindings, uint64_t *flags) {
         int64_t slot = FindBinding(bindings, atom);
         if (slot < 0) return nullptr;
         Object *value = bindings->items[size_t(slot)].value;
-        return value ? Object_AddRef(value) : EmptySequence();
+        return value ? Object_AddRef(value) : Sequence_Empty();
     });
     if (changed && flags) *flags |= SUBST_CHANGED;
     return result;
@@ -1158,8 +1153,13 @@ void Bindings_Free(BindingList *bindings) {
     bindings->busy = false;
 }
 
+Object *Sequence_Empty() {
+    if (kernel.constants.emptySequence) return Object_AddRef(kernel.constants.emptySequence);
+    return Expression_New(Builtin(SYM_Sequence));
+}
+
 Object *Sequence_Extract(Object *e, int64_t start, int64_t count, Object *head) {
-    if (!head && count == 0) return EmptySequence();
+    if (!head && count == 0) return Sequence_Empty();
     Object *result = Expression_NewSized(head ? Object_AddRef(head) : Builtin(SYM_Sequence), count);
     for (int64_t i = 0; i < count; ++i) AsExpression(result)->elements[i + 1] = Object_AddRef(Expression_At(e, start + i));
     return result;

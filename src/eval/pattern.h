@@ -57,6 +57,9 @@ void Bindings_Clear(BindingList *bindings);
 // Releases everything the list holds, names and defaults included.
 void Bindings_Free(BindingList *bindings);
 
+// A new reference to Sequence(), what an unbound name stands for.
+Object *Sequence_Empty();
+
 // head[e_start, ..., e_(start+count-1)]; head null means Sequence. Borrows e
 // and head; returns a new expression.
 Object *Sequence_Extract(Object *e, int64_t start, int64_t count, Object *head);

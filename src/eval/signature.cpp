@@ -148,6 +148,8 @@ void Signature_Build(Signature *s, Object *lhs) {
     bool condition = Native_IsCall(lhs, SYM_Condition) && Expression_Length(lhs) == 2;
     Object *base = condition ? Expression_At(lhs, 1) : lhs;
     if (!Object_IsExpression(base)) return;
+    Object *head = Expression_At(base, 0);
+    s->callHead = Object_IsExpression(head) && Object_IsSymbol(Expression_At(head, 0)) && !IsConstruct(Expression_At(head, 0));
     int64_t lo = 0, hi = 0;
     bool aligned = true;  // every argument so far takes exactly one
     for (int64_t i = 1; i <= Expression_Length(base); ++i) {
@@ -175,6 +177,7 @@ SignatureVerdict Signature_Check(const Signature *s, Object *lhs, Object *subjec
     // Under a Flat head a blank may take a run of arguments grouped, so
     // counts decide nothing there.
     if (!flat && (n < s->minArgs || n > s->maxArgs)) return SIGNATURE_NO;
+    if (s->callHead && !Object_IsExpression(Expression_At(subject, 0))) return SIGNATURE_NO;
     if (!s->arity.empty() && MatchesByArity(s, lhs, subject)) return SIGNATURE_YES;
     if (flat || orderless) return SIGNATURE_MAYBE;
     Object **a = AsExpression(subject)->elements;

@@ -35,6 +35,9 @@ struct Signature {
     // named with a name of its own: a subject with n arguments matches with
     // each name bound to the argument at its position.
     bool positional = false;
+    // The head is a call of an ordinary symbol (Function(?) in
+    // Function(?)(???)), which only an expression head can match.
+    bool callHead = false;
     std::vector<ArgumentFilter> filters;
 };
 

@@ -56,14 +56,16 @@ Expression *Allocate(Object *head, int64_t n) {
     Object **elements = n + 1 > kExpressionInlineSlots ? NewArray(n + 1) : nullptr;
     Expression *e;
     try {
-        e = static_cast<Expression *>(Pool_Alloc(&kernel.expressions));
+        e = static_cast<Expression *>(Pool_AllocRaw(&kernel.expressions));
     } catch (...) {
         std::free(elements);
         throw;
     }
     e->header.cls = &ExpressionClass;
     e->header.refs = 1;
+    e->stamp = 0;
     e->verified = 0;
+    for (Object *&slot : e->inlineSlots) slot = nullptr;
     e->length = n;
     e->elements = elements ? elements : e->inlineSlots;
     e->elements[0] = head;

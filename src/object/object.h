@@ -87,9 +87,13 @@ inline Object *Object_AddRef(Object *o) {
     return o;
 }
 
-// Drops one reference; a null object is ignored.
+// Drops one reference; a null object is ignored. Every release slot drops
+// one reference and frees the object when none is left, so dropping one of
+// several references needs no call.
 inline void Object_Release(Object *o) {
-    if (o) o->cls->release(o);
+    if (!o) return;
+    if (o->refs > 1) --o->refs;
+    else o->cls->release(o);
 }
 
 // Releases a and returns b (ownership of b passes through).

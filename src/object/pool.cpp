@@ -70,12 +70,17 @@ void Pool_Init(Pool *pool, const char *name, size_t recordSize, void (*dropOwned
 }
 
 void *Pool_Alloc(Pool *pool) {
+    void *record = Pool_AllocRaw(pool);
+    std::memset(record, 0, pool->recordSize);
+    return record;
+}
+
+void *Pool_AllocRaw(Pool *pool) {
     if (!pool->freeList) Grow(pool);
     PoolLink *link = pool->freeList;
     pool->freeList = link->next;
     void *record = Payload(link);
     POOL_UNPOISON(record, pool->recordSize);
-    std::memset(record, 0, pool->recordSize);
     // Append at the tail so that iteration follows allocation order.
     link->prev = pool->live.prev;
     link->next = &pool->live;

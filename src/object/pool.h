@@ -36,6 +36,10 @@ void Pool_Init(Pool *pool, const char *name, size_t recordSize, void (*dropOwned
 // Returns a new zero-filled record registered in the pool.
 void *Pool_Alloc(Pool *pool);
 
+// Pool_Alloc without the zero fill, for records whose constructor sets
+// every field.
+void *Pool_AllocRaw(Pool *pool);
+
 // Takes one record of this pool back. The record's owned storage must
 // already be gone.
 void Pool_Free(Pool *pool, void *record);
