@@ -42,6 +42,7 @@ bench: deps
 	./build-bench/bench/vorlan_bench_constants
 	./build-bench/bench/vorlan_bench_arithmetic
 	./build-bench/bench/vorlan_bench_working_set
+	./build-bench/bench/vorlan_bench_definitions
 
 clean:
 	rm -rf build build-sanitize build-bench build-fuzz

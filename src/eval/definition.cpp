@@ -123,8 +123,12 @@ private:
 };
 
 void Account(DefinitionList *list, const DefinitionEntry *e, int64_t d) {
-    if (e->flags & DEF_SUB) list->subEntries += d;
-    else if (!(e->flags & DEF_NATIVE)) list->userEntries += d;
+    if (e->flags & DEF_SUB) {
+        list->subEntries += d;
+        kernel.eval.subDefinitions += d;
+    } else if (!(e->flags & DEF_NATIVE)) {
+        list->userEntries += d;
+    }
 }
 
 // Empties an entry for refilling: the payload goes, the left side becomes
@@ -219,13 +223,16 @@ void Unindex(DefinitionList *list) {
 
 // Unindexes the list when a symbol has gained Flat or Orderless since it
 // was last looked at and that defeats the index: the record's own root, or
-// a head inside a literal left side.
+// a head inside a literal left side. Called through Checked.
 void Revalidate(SymbolRecord *r, DefinitionList *list) {
-    if (!list->indexed || list->epoch == kernel.eval.literalEpoch) return;
     list->epoch = kernel.eval.literalEpoch;
     bool sound = !(r->attributes & LITERAL_TRAPS);
     LiteralIndex_ForEach(&list->literals, [&](DefinitionEntry *e) { sound = sound && Signature_IsLiteral(e->left); });
     if (!sound) Unindex(list);
+}
+
+void Checked(SymbolRecord *r, DefinitionList *list) {
+    if (list->indexed && list->epoch != kernel.eval.literalEpoch) Revalidate(r, list);
 }
 
 DefinitionEntry *FindOwn(SymbolRecord *r, Object *lhs, uint64_t flags) {
@@ -442,7 +449,7 @@ DefinitionEntry *FindPattern(DefinitionList *list, SymbolRecord *r, Object *lhs,
 DefinitionEntry *FindExact(SymbolRecord *r, Object *lhs, uint64_t flags) {
     if (Object_IsSymbol(lhs)) return FindOwn(r, lhs, flags);
     DefinitionList *list = ListOf(r);
-    Revalidate(r, list);
+    Checked(r, list);
     if (!list->indexed) return FindInOrder(list, r, lhs, flags);
     bool literal = !(flags & KIND_BITS) && !IsCondition(lhs) && Symbol_Record(lhs, false) == r &&
                    Signature_IsLiteral(lhs);
@@ -455,7 +462,7 @@ DefinitionEntry *FindMatching(SymbolRecord *r, Object *subject, uint64_t flags, 
     bool sub = flags & DEF_SUB;
     bool skipNative = flags & FIND_SKIP_NATIVE;
     if (sub ? list->subEntries == 0 : skipNative && list->userEntries == 0) return nullptr;
-    Revalidate(r, list);
+    Checked(r, list);
     EntryArray *array = list->ordered;
     size_t limit = array->items.size();
     DefinitionEntry *literal = nullptr;
@@ -587,6 +594,7 @@ void Definitions_Clear(SymbolRecord *r) {
     if (own) RetireEntry(own);
     if (!list) return;
     // A search still holding the ordered array frees it when it ends.
+    kernel.eval.subDefinitions -= list->subEntries;
     EntryArray *array = list->ordered;
     for (DefinitionEntry *e : array->items) RetireEntry(e);
     LiteralIndex_ForEach(&list->literals, RetireEntry);
@@ -601,6 +609,7 @@ void Definitions_Drop(SymbolRecord *r) {
     });
     r->ownValue = nullptr;
     if (DefinitionList *list = r->definitions) {
+        kernel.eval.subDefinitions -= list->subEntries;
         delete list->ordered;
         delete list;
     }
@@ -610,6 +619,8 @@ void Definitions_Drop(SymbolRecord *r) {
 bool Definitions_HaveUserRules(const SymbolRecord *r) { return r->definitions && r->definitions->userEntries > 0; }
 
 bool Definitions_HaveSubRules(const SymbolRecord *r) { return r->definitions && r->definitions->subEntries > 0; }
+
+bool Definitions_AnySubRules() { return kernel.eval.subDefinitions > 0; }
 
 namespace {
 

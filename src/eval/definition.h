@@ -110,6 +110,8 @@ void Definitions_Drop(SymbolRecord *r);
 // record. Cheap; for the callers that offer expressions to user rules.
 bool Definitions_HaveUserRules(const SymbolRecord *r);
 bool Definitions_HaveSubRules(const SymbolRecord *r);
+// Whether any record holds a sub-definition.
+bool Definitions_AnySubRules();
 
 // The assignment built-ins and Clear. Consume call.
 Object *Builtin_Define(Object *call);

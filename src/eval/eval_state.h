@@ -35,4 +35,5 @@ struct EvalState {
     // Raised whenever a symbol gains Flat or Orderless, which can widen what
     // a literal left side matches; indexed lists check their literals again.
     uint64_t literalEpoch;
+    int64_t subDefinitions;  // sub-definition entries in all records
 };

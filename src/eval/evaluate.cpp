@@ -67,6 +67,7 @@ Object *Thread(Object *e) {
 // Tries the sub-definitions stored with the arguments' symbols. Returns the
 // found entry (with *partial set for a partial Flat match) or null.
 DefinitionEntry *FindSubDefinition(Object *e, uint64_t flags, Object **partial) {
+    if (!Definitions_AnySubRules()) return nullptr;
     for (int64_t i = 1; i <= Expression_Length(e); ++i) {
         // The record of the argument's symbol: the argument itself, or the
         // root of its head; numbers and strings have none.
