@@ -156,8 +156,9 @@ void Trampoline(void *arg) {
 #endif
     RunGuarded(s);
 #ifdef VORLAN_ASAN
-    // Nothing of this run stays on the deep stack: its fake frames go, and
-    // only the return into DeepStack_CallOn is left before the switch back.
+    // The run is over: without a save slot the sanitizer drops its fake
+    // frames. Only the return into DeepStack_CallOn is left before the
+    // switch back.
     __sanitizer_start_switch_fiber(nullptr, s->callerBottom, s->callerSize);
 #endif
 }
