@@ -8,7 +8,9 @@
 
 // Runs fn(arg) on the deep stack and returns its result; a call made while
 // already on it runs directly. Ownership is fn's. When fn runs out of
-// memory, std::bad_alloc reaches the caller on its own stack.
+// memory, std::bad_alloc reaches the caller on its own stack. fn starts with
+// the caller's rounding mode and floating-point exception masks, and the
+// caller has them back afterwards whatever fn set.
 Object *DeepStack_Run(Object *(*fn)(Object *), Object *arg);
 
 // Returns the stack's address space at library unload.
