@@ -190,7 +190,7 @@ SignatureVerdict Signature_Check(const Signature *s, Object *lhs, Object *subjec
             return SIGNATURE_NO;
         }
     }
-    if (!s->positional || bindings->busy) return SIGNATURE_MAYBE;
+    if (!s->positional || bindings->busy || a[0] != Expression_At(lhs, 0)) return SIGNATURE_MAYBE;
     // The names were collected in order of appearance, one per named
     // argument; each takes the argument at its position.
     Bindings_Clear(bindings);
