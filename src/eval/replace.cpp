@@ -13,6 +13,8 @@
 
 #include "eval/native_args.h"
 #include "eval/pattern.h"
+#include "eval/signature.h"
+#include "eval/specificity.h"
 #include "number/integer.h"
 #include "object/expression.h"
 #include "object/string.h"
@@ -53,6 +55,8 @@ struct RuleEntry {
     Object *lhs;  // borrowed from the rule list
     Object *rhs;  // borrowed from the rule list
     BindingList bindings;
+    Signature signature;  // what rules subjects out before the matcher runs
+    bool atom;            // lhs is an atom other than a blank: it matches itself only
 };
 
 // The rules of one rewrite; their binding lists live as long as it does.
@@ -68,6 +72,8 @@ public:
             r.lhs = Expression_At(rule, 1);
             r.rhs = Expression_At(rule, 2);
             Pattern_CollectNames(r.lhs, &r.bindings);
+            Signature_Build(&r.signature, r.lhs);
+            r.atom = !Object_IsExpression(r.lhs) && !Specificity_BlankRank(r.lhs);
         }
     }
     ~Rules() {
@@ -102,10 +108,20 @@ Object *Substituted(RuleEntry &r) {
 // as e and the rewrite would never end.
 Object *RewriteHere(Object *e, Rules &rules, bool *partial) {
     *partial = false;
-    for (RuleEntry &r : rules.items())
-        if (Pattern_Match(e, r.lhs, &r.bindings, nullptr, false, nullptr)) return Substituted(r);
+    SymbolRecord *record = Object_IsExpression(e) ? Symbol_Record(e, false) : nullptr;
+    bool flat = record && (record->attributes & ATTR_FLAT);
+    bool orderless = record && (record->attributes & ATTR_ORDERLESS);
+    for (RuleEntry &r : rules.items()) {
+        if (r.atom) {
+            if (Object_Same(e, r.lhs)) return Substituted(r);
+            continue;
+        }
+        SignatureVerdict verdict = Signature_Check(&r.signature, r.lhs, e, &r.bindings, flat, orderless);
+        if (verdict == SIGNATURE_NO) continue;
+        if (verdict == SIGNATURE_YES || Pattern_Match(e, r.lhs, &r.bindings, nullptr, false, nullptr))
+            return Substituted(r);
+    }
     if (!Object_IsExpression(e)) return nullptr;
-    SymbolRecord *record = Symbol_Record(e, false);
     if (!record || !(record->attributes & ATTR_FLAT)) return nullptr;
     Ref best;
     RuleEntry *winner = nullptr;

@@ -63,11 +63,14 @@ TEST_F(DefinitionTest, LiteralLeftSides) {
 }
 
 // The verdicts of the cheap facts agree with the matcher on left sides of
-// every kind: a NO must never hide a match, a YES must be a match.
+// every kind, and on the bare patterns of rules: a NO must never hide a
+// match, a YES must be a match.
 TEST_F(DefinitionTest, SignatureAgreesWithTheMatcher) {
     const char16_t *patterns[] = {u"f(x?)",        u"f(x?, y?)",     u"f(x?, x?)",  u"f(1, y?)",      u"f(g(z?), 2)",
                                   u"f(x\?\?)",       u"f(x\?\?\?, 1)",    u"f(1 | 2)",   u"f(Optional(x?, 0))", u"f(x? /? x > 1)",
-                                  u"f(?Integer)",  u"Function(\?)(\?\?\?)"};
+                                  u"f(?Integer)",  u"Function(\?)(\?\?\?)",
+                                  // Constructs at the top, as rules have them.
+                                  u"x?", u"?f", u"f(1) | f(2)", u"f(x?) /? x > 1"};
     const char16_t *subjects[] = {u"f()",     u"f(1)",    u"f(2)",      u"f(1, 2)",    u"f(2, 2)", u"f(g(1), 2)",
                                   u"f(g, 2)", u"f(h(1), 2)", u"f(1, 2, 1)", u"f(a, b, c)", u"Function(a)(1)", u"Function(a)"};
     for (const char16_t *p : patterns) {
