@@ -96,7 +96,8 @@ Object *EvaluateWithRecord(Object *e, SymbolRecord *r) {
     case ATTR_HOLD_FIRST: EvaluateArguments(e, 2, n); break;
     default: EvaluateArguments(e, 1, n);
     }
-    if (n == 2 && !Definitions_HaveUserRules(r)) {
+    // Asked again now that the arguments have their values.
+    if (n == 2) {
         if (Object *v = SmallIntegers_Apply(e)) return Object_ReleaseReturn(e, v);
     }
     for (;;) {
@@ -161,6 +162,7 @@ int64_t Expression_IsEvaluated(Object *e) {
 
 Object *Expression_Evaluate(Object *e, int64_t *) {
     if (AsExpression(e)->stamp && Expression_IsEvaluated(e)) return e;
+    if (Object *v = SmallIntegers_Apply(e)) return Object_ReleaseReturn(e, v);
     if (kernel.eval.nesting >= kMaxEvaluationNesting) {
         if (!kernel.eval.nestingReported) {
             kernel.eval.nestingReported = true;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "eval/definition.h"
 #include "kernel/state.h"
 #include "number/integer.h"
 #include "object/expression.h"
@@ -23,6 +24,10 @@ Object *SmallIntegers_Apply(Object *call) {
     if (AsExpression(call)->length != 2 || !IsSmall(a[1]) || !IsSmall(a[2])) return nullptr;
     int64_t x = AsInteger(a[1])->small, y = AsInteger(a[2])->small, r;
     Object *head = a[0];
+    // The head must stand for itself and have no rules but its natives.
+    if (!Object_IsSymbol(head)) return nullptr;
+    SymbolRecord *record = AsSymbol(head)->record;
+    if (!record || record->ownValue || Definitions_HaveUserRules(record)) return nullptr;
     const auto &b = kernel.builtins;
     if (head == b[SYM_Plus]) return __builtin_add_overflow(x, y, &r) ? nullptr : Word(r);
     if (head == b[SYM_Subtract]) return __builtin_sub_overflow(x, y, &r) ? nullptr : Word(r);

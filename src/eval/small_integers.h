@@ -9,6 +9,8 @@
 // The value of call (borrowed), a call of Plus, Times, Subtract, Less,
 // LessEqual, Greater, GreaterEqual, Equal or Unequal with two machine
 // integer arguments whose result is again a machine integer or a truth
-// value; a new reference, or null when the general rules must decide. The
-// caller makes sure that no user rule could apply to call.
+// value, when the head has no value and no user rule of its own (machine
+// integers carry no sub-definitions); a new reference, or null when the
+// general rules must decide. Checks the arguments first, so it is cheap to
+// ask of any expression, evaluated or not.
 Object *SmallIntegers_Apply(Object *call);

@@ -8,17 +8,6 @@
 #include <cstring>
 #include <new>
 
-#include "object/sanitizer.h"
-
-#ifdef VORLAN_ASAN
-#include <sanitizer/asan_interface.h>
-#define POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
-#define POOL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
-#else
-#define POOL_POISON(p, n) ((void)(p), (void)(n))
-#define POOL_UNPOISON(p, n) ((void)(p), (void)(n))
-#endif
-
 struct PoolSlab {
     PoolSlab *next;
     size_t slots;
@@ -35,12 +24,10 @@ size_t SlotSize(const Pool *pool) {
 }
 
 void *Payload(PoolLink *link) { return link + 1; }
-PoolLink *LinkOf(const void *record) {
-    return const_cast<PoolLink *>(static_cast<const PoolLink *>(record) - 1);
-}
 
-// Adds a slab and threads its slots onto the free list.
-void Grow(Pool *pool) {
+}  // namespace
+
+void Pool_Grow(Pool *pool) {
     size_t slot = SlotSize(pool);
     size_t slots = kSlabBytes / slot;
     if (slots < 16) slots = 16;
@@ -57,8 +44,6 @@ void Grow(Pool *pool) {
     }
 }
 
-}  // namespace
-
 void Pool_Init(Pool *pool, const char *name, size_t recordSize, void (*dropOwned)(void *)) {
     pool->name = name;
     pool->recordSize = recordSize;
@@ -73,32 +58,6 @@ void *Pool_Alloc(Pool *pool) {
     void *record = Pool_AllocRaw(pool);
     std::memset(record, 0, pool->recordSize);
     return record;
-}
-
-void *Pool_AllocRaw(Pool *pool) {
-    if (!pool->freeList) Grow(pool);
-    PoolLink *link = pool->freeList;
-    pool->freeList = link->next;
-    void *record = Payload(link);
-    POOL_UNPOISON(record, pool->recordSize);
-    // Append at the tail so that iteration follows allocation order.
-    link->prev = pool->live.prev;
-    link->next = &pool->live;
-    pool->live.prev->next = link;
-    pool->live.prev = link;
-    ++pool->count;
-    return record;
-}
-
-void Pool_Free(Pool *pool, void *record) {
-    PoolLink *link = LinkOf(record);
-    link->prev->next = link->next;
-    link->next->prev = link->prev;
-    link->prev = nullptr;
-    link->next = pool->freeList;
-    pool->freeList = link;
-    --pool->count;
-    POOL_POISON(record, pool->recordSize);
 }
 
 void Pool_Clear(Pool *pool) {
@@ -133,6 +92,6 @@ void *Pool_First(const Pool *pool) {
 }
 
 void *Pool_Next(const Pool *pool, const void *record) {
-    PoolLink *link = LinkOf(record)->next;
+    PoolLink *link = Pool_LinkOf(record)->next;
     return link == &pool->live ? nullptr : Payload(link);
 }

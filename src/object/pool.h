@@ -13,6 +13,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "object/sanitizer.h"
+
+#ifdef VORLAN_ASAN
+#include <sanitizer/asan_interface.h>
+#define POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define POOL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#else
+#define POOL_POISON(p, n) ((void)(p), (void)(n))
+#define POOL_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
 struct PoolLink {
     PoolLink *prev;
     PoolLink *next;
@@ -36,13 +47,43 @@ void Pool_Init(Pool *pool, const char *name, size_t recordSize, void (*dropOwned
 // Returns a new zero-filled record registered in the pool.
 void *Pool_Alloc(Pool *pool);
 
+// Adds a slab of free records; for Pool_AllocRaw.
+void Pool_Grow(Pool *pool);
+
+inline PoolLink *Pool_LinkOf(const void *record) {
+    return const_cast<PoolLink *>(static_cast<const PoolLink *>(record) - 1);
+}
+
 // Pool_Alloc without the zero fill, for records whose constructor sets
-// every field.
-void *Pool_AllocRaw(Pool *pool);
+// every field. Inline, like Pool_Free: objects are made and dropped at
+// every step of an evaluation.
+inline void *Pool_AllocRaw(Pool *pool) {
+    if (!pool->freeList) Pool_Grow(pool);
+    PoolLink *link = pool->freeList;
+    pool->freeList = link->next;
+    void *record = link + 1;
+    POOL_UNPOISON(record, pool->recordSize);
+    // Append at the tail so that iteration follows allocation order.
+    link->prev = pool->live.prev;
+    link->next = &pool->live;
+    pool->live.prev->next = link;
+    pool->live.prev = link;
+    ++pool->count;
+    return record;
+}
 
 // Takes one record of this pool back. The record's owned storage must
 // already be gone.
-void Pool_Free(Pool *pool, void *record);
+inline void Pool_Free(Pool *pool, void *record) {
+    PoolLink *link = Pool_LinkOf(record);
+    link->prev->next = link->next;
+    link->next->prev = link->prev;
+    link->prev = nullptr;
+    link->next = pool->freeList;
+    pool->freeList = link;
+    --pool->count;
+    POOL_POISON(record, pool->recordSize);
+}
 
 // Takes every record back, calling dropOwned on each first. No reference
 // count is read: this is only correct when the whole object world goes.
