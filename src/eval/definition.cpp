@@ -1,6 +1,7 @@
 #include "eval/definition.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "eval/compare.h"
 #include "eval/native_args.h"
@@ -476,7 +477,9 @@ DefinitionEntry *FindMatching(SymbolRecord *r, Object *subject, uint64_t flags, 
     SymbolRecord *root = sub ? Symbol_Record(subject, false) : r;
     bool flat = root && (root->attributes & ATTR_FLAT);
     bool orderless = root && (root->attributes & ATTR_ORDERLESS);
-    SearchGuard guard(array);
+    // The cheap facts evaluate nothing; the search is held only once the
+    // matcher, which may run Condition tests, has to decide.
+    std::optional<SearchGuard> guard;
     for (size_t i = 0; i < limit; ++i) {
         DefinitionEntry *e = array->items[i];
         if (e->dead) continue;
@@ -485,6 +488,7 @@ DefinitionEntry *FindMatching(SymbolRecord *r, Object *subject, uint64_t flags, 
         SignatureVerdict verdict = Signature_Check(&e->signature, e->left, subject, &e->bindings, flat, orderless);
         if (verdict == SIGNATURE_NO) continue;
         if (verdict == SIGNATURE_YES) return e;
+        if (!guard) guard.emplace(array);
         if (!e->state) e->state = MatchState_New();
         Object *result = nullptr;
         bool matched = Pattern_Match(subject, e->left, &e->bindings, e->state, false, nullptr);

@@ -97,12 +97,15 @@ Object *EvaluateWithRecord(Object *e, SymbolRecord *r) {
     default: EvaluateArguments(e, 1, n);
     }
     // Asked again now that the arguments have their values.
-    if (n == 2) {
+    if (SmallIntegers_Candidate(e)) {
         if (Object *v = SmallIntegers_Apply(e)) return Object_ReleaseReturn(e, v);
     }
     for (;;) {
-        if (!(a & ATTR_SEQUENCE_HOLD)) e = Expression_Splice(e, BuiltinBorrowed(SYM_Sequence), 0);
-        if (a & ATTR_FLAT) e = Expression_Splice(e, Expression_At(e, 0), 0);
+        Object *sequence = BuiltinBorrowed(SYM_Sequence);
+        if (!(a & ATTR_SEQUENCE_HOLD) && Expression_HasArgumentWithHead(e, sequence))
+            e = Expression_Splice(e, sequence, 0);
+        if ((a & ATTR_FLAT) && Expression_HasArgumentWithHead(e, Expression_At(e, 0)))
+            e = Expression_Splice(e, Expression_At(e, 0), 0);
         if ((a & ATTR_ONE_IDENTITY) && Expression_Length(e) == 1 && Object_IsSymbol(Expression_At(e, 0)))
             return Object_ReleaseReturn(e, Object_AddRef(Expression_At(e, 1)));
         if (a & ATTR_LISTABLE) {
@@ -162,7 +165,9 @@ int64_t Expression_IsEvaluated(Object *e) {
 
 Object *Expression_Evaluate(Object *e, int64_t *) {
     if (AsExpression(e)->stamp && Expression_IsEvaluated(e)) return e;
-    if (Object *v = SmallIntegers_Apply(e)) return Object_ReleaseReturn(e, v);
+    if (SmallIntegers_Candidate(e)) {
+        if (Object *v = SmallIntegers_Apply(e)) return Object_ReleaseReturn(e, v);
+    }
     if (kernel.eval.nesting >= kMaxEvaluationNesting) {
         if (!kernel.eval.nestingReported) {
             kernel.eval.nestingReported = true;
@@ -174,7 +179,11 @@ Object *Expression_Evaluate(Object *e, int64_t *) {
     AsExpression(e)->stamp = 0;
     e = Object_MakeUnique(e);
     Object **elements = AsExpression(e)->elements;
-    elements[0] = Object_Evaluate(elements[0]);
+    // A head symbol without a value, already stamped, is its own value
+    // (what Symbol_Evaluate would say) without the call.
+    Object *head = elements[0];
+    if (!Object_IsSymbol(head) || !AsSymbol(head)->stamp || (AsSymbol(head)->record && AsSymbol(head)->record->ownValue))
+        elements[0] = Object_Evaluate(head);
     if (SymbolRecord *r = Symbol_Record(e, false)) return EvaluateWithRecord(e, r);
     EvaluateArguments(e, 1, Expression_Length(e));
     e = Expression_Splice(e, BuiltinBorrowed(SYM_Sequence), 0);

@@ -11,8 +11,6 @@ namespace {
 
 Object *Truth(bool b) { return Builtin(b ? SYM_True : SYM_False); }
 
-bool IsSmall(Object *o) { return Object_Type(o) == TYPE_INTEGER && Object_Subtype(o) == SUB_SMALL; }
-
 // The most negative word is left to the general rules, which may keep it in
 // the big form.
 Object *Word(int64_t v) { return v == INT64_MIN ? nullptr : Integer_FromSmall(v); }
@@ -20,8 +18,8 @@ Object *Word(int64_t v) { return v == INT64_MIN ? nullptr : Integer_FromSmall(v)
 }  // namespace
 
 Object *SmallIntegers_Apply(Object *call) {
+    if (!SmallIntegers_Candidate(call)) return nullptr;
     Object **a = AsExpression(call)->elements;
-    if (AsExpression(call)->length != 2 || !IsSmall(a[1]) || !IsSmall(a[2])) return nullptr;
     int64_t x = AsInteger(a[1])->small, y = AsInteger(a[2])->small, r;
     Object *head = a[0];
     // The head must stand for itself and have no rules but its natives.

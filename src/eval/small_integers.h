@@ -4,6 +4,7 @@
 // natives, the pairwise combination) all come to the obvious answer.
 #pragma once
 
+#include "object/expression.h"
 #include "object/object.h"
 
 // The value of call (borrowed), a call of Plus, Times, Subtract, Less,
@@ -14,3 +15,11 @@
 // general rules must decide. Checks the arguments first, so it is cheap to
 // ask of any expression, evaluated or not.
 Object *SmallIntegers_Apply(Object *call);
+
+// The cheap first test of SmallIntegers_Apply, inline so that the common
+// negative answer costs no call. Borrows call.
+inline bool SmallIntegers_Candidate(Object *call) {
+    Object **a = AsExpression(call)->elements;
+    auto small = [](const Object *o) { return Object_Type(o) == TYPE_INTEGER && Object_Subtype(o) == SUB_SMALL; };
+    return AsExpression(call)->length == 2 && small(a[1]) && small(a[2]);
+}

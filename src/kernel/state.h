@@ -106,7 +106,7 @@ struct KernelState {
     bool initialized;
 };
 
-extern KernelState kernel;
+extern KernelState kernel VORLAN_INTERNAL;
 
 // A new reference to a built-in symbol.
 inline Object *Builtin(BuiltinSymbol id) { return Object_AddRef(kernel.builtins[id]); }

@@ -12,9 +12,9 @@ struct Complex {
     Object *im;   // owned; null for subtypes 4 and 5
 };
 
-extern const ObjectClass ComplexClass;
-extern const ObjectClass ComplexOverflowClass;
-extern const ObjectClass ComplexUnderflowClass;
+extern const ObjectClass ComplexClass VORLAN_INTERNAL;
+extern const ObjectClass ComplexOverflowClass VORLAN_INTERNAL;
+extern const ObjectClass ComplexUnderflowClass VORLAN_INTERNAL;
 
 inline bool Object_IsComplex(const Object *o) { return o->cls->type == TYPE_COMPLEX; }
 inline Complex *AsComplex(Object *o) { return reinterpret_cast<Complex *>(o); }

@@ -16,8 +16,8 @@ struct Integer {
     };
 };
 
-extern const ObjectClass IntegerSmallClass;
-extern const ObjectClass IntegerBigClass;
+extern const ObjectClass IntegerSmallClass VORLAN_INTERNAL;
+extern const ObjectClass IntegerBigClass VORLAN_INTERNAL;
 
 inline bool Object_IsInteger(const Object *o) { return o->cls->type == TYPE_INTEGER; }
 inline Integer *AsInteger(Object *o) { return reinterpret_cast<Integer *>(o); }

@@ -10,7 +10,7 @@ struct Rational {
     Object *denominator;   // owned Integer, >= 2 once normalised
 };
 
-extern const ObjectClass RationalClass;
+extern const ObjectClass RationalClass VORLAN_INTERNAL;
 
 inline bool Object_IsRational(const Object *o) { return o->cls->type == TYPE_RATIONAL; }
 inline Rational *AsRational(Object *o) { return reinterpret_cast<Rational *>(o); }

@@ -17,10 +17,10 @@ struct Real {
     };
 };
 
-extern const ObjectClass RealMachineClass;
-extern const ObjectClass RealBigClass;
-extern const ObjectClass RealOverflowClass;
-extern const ObjectClass RealUnderflowClass;
+extern const ObjectClass RealMachineClass VORLAN_INTERNAL;
+extern const ObjectClass RealBigClass VORLAN_INTERNAL;
+extern const ObjectClass RealOverflowClass VORLAN_INTERNAL;
+extern const ObjectClass RealUnderflowClass VORLAN_INTERNAL;
 
 inline bool Object_IsReal(const Object *o) { return o->cls->type == TYPE_REAL; }
 inline Real *AsReal(Object *o) { return reinterpret_cast<Real *>(o); }

@@ -21,7 +21,7 @@ struct Expression {
     Object *inlineSlots[kExpressionInlineSlots];
 };
 
-extern const ObjectClass ExpressionClass;
+extern const ObjectClass ExpressionClass VORLAN_INTERNAL;
 
 inline bool Object_IsExpression(const Object *o) { return o->cls == &ExpressionClass; }
 inline Expression *AsExpression(Object *o) { return reinterpret_cast<Expression *>(o); }
@@ -56,6 +56,18 @@ Object *Expression_Compact(Object *e);
 // identity) with their own arguments: only argument k when k > 0, every one
 // in one left-to-right pass when k = 0. Borrows head; returns e.
 Object *Expression_Splice(Object *e, Object *head, int64_t position);
+
+// Whether some argument of e is an expression with the head head (by
+// identity), that is, whether Expression_Splice(e, head, 0) would change e.
+// Borrows both.
+inline bool Expression_HasArgumentWithHead(Object *e, Object *head) {
+    Expression *x = AsExpression(e);
+    for (int64_t i = 1; i <= x->length; ++i) {
+        Object *a = x->elements[i];
+        if (Object_IsExpression(a) && AsExpression(a)->elements[0] == head) return true;
+    }
+    return false;
+}
 
 // The head of o: element 0 of an expression, the head symbol of an atom's
 // type (null before the registry has run). Borrowed.

@@ -18,6 +18,12 @@
 #include <string>
 #include <utility>
 
+// Data of the library that no other module outside it may see. Marking
+// the declarations (not only the definitions) lets every module reach the
+// class records and the kernel state directly rather than through the
+// table of symbols another library could override.
+#define VORLAN_INTERNAL __attribute__((visibility("hidden")))
+
 struct ObjectClass;
 
 struct Object {

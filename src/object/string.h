@@ -20,8 +20,8 @@ struct String {
 constexpr uint64_t STRING_ADOPT = 0x10000;       // take over src as the buffer, without copying
 constexpr uint64_t STRING_CHARACTERS = 0x20000;  // n counts UTF-8 characters, not bytes
 
-extern const ObjectClass StringBytesClass;
-extern const ObjectClass StringTextClass;
+extern const ObjectClass StringBytesClass VORLAN_INTERNAL;
+extern const ObjectClass StringTextClass VORLAN_INTERNAL;
 
 inline bool Object_IsString(const Object *o) { return o->cls->type == TYPE_STRING; }
 inline String *AsString(Object *o) { return reinterpret_cast<String *>(o); }

@@ -56,7 +56,7 @@ struct Symbol {
     int64_t nameLength;
 };
 
-extern const ObjectClass SymbolClass;
+extern const ObjectClass SymbolClass VORLAN_INTERNAL;
 
 inline bool Object_IsSymbol(const Object *o) { return o->cls == &SymbolClass; }
 inline Symbol *AsSymbol(Object *o) { return reinterpret_cast<Symbol *>(o); }
