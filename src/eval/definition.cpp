@@ -620,11 +620,7 @@ void Definitions_Drop(SymbolRecord *r) {
     r->definitions = nullptr;
 }
 
-bool Definitions_HaveUserRules(const SymbolRecord *r) { return r->definitions && r->definitions->userEntries > 0; }
 
-bool Definitions_HaveSubRules(const SymbolRecord *r) { return r->definitions && r->definitions->subEntries > 0; }
-
-bool Definitions_AnySubRules() { return kernel.eval.subDefinitions > 0; }
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "object/native_table.h"
 
 #include "eval/literal_index.h"
+#include "kernel/state.h"
 #include "eval/pattern.h"
 #include "eval/rule_template.h"
 #include "eval/signature.h"
@@ -108,10 +109,10 @@ void Definitions_Drop(SymbolRecord *r);
 // Whether a user definition (not a native) could rewrite an expression
 // with this root record or, as a sub-definition, with an argument of this
 // record. Cheap; for the callers that offer expressions to user rules.
-bool Definitions_HaveUserRules(const SymbolRecord *r);
-bool Definitions_HaveSubRules(const SymbolRecord *r);
+inline bool Definitions_HaveUserRules(const SymbolRecord *r) { return r->definitions && r->definitions->userEntries > 0; }
+inline bool Definitions_HaveSubRules(const SymbolRecord *r) { return r->definitions && r->definitions->subEntries > 0; }
 // Whether any record holds a sub-definition.
-bool Definitions_AnySubRules();
+inline bool Definitions_AnySubRules() { return kernel.eval.subDefinitions > 0; }
 
 // The assignment built-ins and Clear. Consume call.
 Object *Builtin_Define(Object *call);

@@ -71,9 +71,12 @@ const ObjectClass IntegerSmallClass = {
 };
 
 Object *Integer_FromSmall(int64_t v) {
-    Object *o = NewInteger(&IntegerSmallClass);
-    AsInteger(o)->small = v;
-    return o;
+    // Every field is set here, so the record needs no zero fill first.
+    auto *i = static_cast<Integer *>(Pool_AllocRaw(&kernel.numbers.integers));
+    i->header.cls = &IntegerSmallClass;
+    i->header.refs = 1;
+    i->small = v;
+    return &i->header;
 }
 
 // ---- Integers of any size (subtype 3) ------------------------------------------
