@@ -100,6 +100,10 @@ Object *EvaluateWithRecord(Object *e, SymbolRecord *r) {
     if (SmallIntegers_Candidate(e)) {
         if (Object *v = SmallIntegers_Apply(e)) return Object_ReleaseReturn(e, v);
     }
+    // The expression before the last partial Flat rewrite: a rewrite that
+    // gives the same expression back (g(1) = 1 on g(1, 2) under Flat) would
+    // be found again and again, so reaching it again ends the evaluation.
+    Ref previous;
     for (;;) {
         Object *sequence = BuiltinBorrowed(SYM_Sequence);
         if (!(a & ATTR_SEQUENCE_HOLD) && Expression_HasArgumentWithHead(e, sequence))
@@ -115,12 +119,14 @@ Object *EvaluateWithRecord(Object *e, SymbolRecord *r) {
             }
         }
         if (a & ATTR_ORDERLESS) e = Expression_Sort(e, nullptr, 1);
+        if (previous && Object_Same(e, previous.get())) return MarkEvaluated(e);
+        previous.reset();
         Object *partial = nullptr;
         DefinitionEntry *entry = FindSubDefinition(e, 0, &partial);
         if (!entry) entry = Definition_Find(r, e, 0, &partial);
         if (!entry) return MarkEvaluated(e);
         if (!partial) return Definition_Apply(entry, e);
-        Object_Release(e);
+        previous.reset(e);
         e = ApplyPartial(entry, partial);
     }
 }
