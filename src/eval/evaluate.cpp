@@ -8,6 +8,7 @@
 #include "eval/deep_stack.h"
 #include "eval/definition.h"
 #include "eval/native_args.h"
+#include "eval/rule_template.h"
 #include "eval/small_integers.h"
 #include "eval/sort.h"
 #include "kernel/message.h"
@@ -208,6 +209,115 @@ Object *Symbol_Evaluate(Object *o, int64_t *options) {
     return o;
 }
 
+namespace {
+
+// Whether slot s of t, filled with values, is a call of Sequence at its top,
+// which the evaluation of its parent would splice.
+bool SplicesAway(const RuleTemplate *t, const TemplateSlot &s, Object *const *values) {
+    Object *sequence = BuiltinBorrowed(SYM_Sequence);
+    switch (s.kind) {
+    case TemplateSlot::CONSTANT: return Native_IsCall(s.constant, SYM_Sequence);
+    case TemplateSlot::NAME: return !values[s.index] || Native_IsCall(values[s.index], SYM_Sequence);
+    default: {
+        const TemplateSlot &head = t->slots[size_t(t->nodes[size_t(s.index)].firstSlot)];
+        if (head.kind == TemplateSlot::CONSTANT) return head.constant == sequence;
+        return head.kind == TemplateSlot::NAME && values[head.index] == sequence;
+    }
+    }
+}
+
+// Whether If is still what its natives make it: no value, no user rule, no
+// attribute but HoldRest (and protection), and no sub-definition anywhere
+// that could claim an If call.
+bool PlainIf() {
+    SymbolRecord *r = AsSymbol(BuiltinBorrowed(SYM_If))->record;
+    return r && !r->ownValue && !Definitions_HaveUserRules(r) && !Definitions_AnySubRules() &&
+           (r->attributes & ~(ATTR_PROTECTED | ATTR_LOCKED)) == ATTR_HOLD_REST;
+}
+
+// A right side If(c, a, b) evaluated the way the evaluation of the whole
+// call goes, without building the branch it does not take: c is built and
+// evaluated (inside one more level of nesting, as the If call's own
+// evaluation would be), then the branch chosen by True or False is built
+// and evaluated one definition level deeper, as the If native does it. In
+// every case where that evaluation would go another way (a part that
+// splices, a condition that is neither True nor False, a limit reached,
+// If given rules of its own) the whole call is built with the evaluated
+// condition and evaluated in full. values are the bindings' values (owned
+// by the caller); returns the evaluated result.
+Object *EvaluateIf(const RuleTemplate *t, Object *const *values) {
+    const TemplateSlot *args = &t->slots[size_t(t->nodes[size_t(t->root.index)].firstSlot)];
+    Object *condition = nullptr;
+    Object *result = nullptr;
+    {
+        NestingGuard guard;
+        condition = Object_Evaluate(RuleTemplate_ApplySlot(t, args[1], values));
+        KernelSettings &settings = kernel.settings;
+        int64_t branch = condition == BuiltinBorrowed(SYM_True) ? 2 : condition == BuiltinBorrowed(SYM_False) ? 3 : 0;
+        if (branch && !Native_IsCall(condition, SYM_Sequence) && PlainIf() &&
+            settings.recursionDepth + 1 <= settings.recursionLimit && !settings.recursionLimitReported) {
+            Object_Release(condition);
+            ++settings.recursionDepth;
+            result = Object_Evaluate(RuleTemplate_ApplySlot(t, args[branch], values));
+            if (Object_IsExpression(result)) MarkEvaluated(result);
+            --settings.recursionDepth;
+            return result;
+        }
+    }
+    Object *call = Expression_NewSized(Builtin(SYM_If), 3);
+    Object **elements = AsExpression(call)->elements;
+    elements[1] = condition;
+    elements[2] = RuleTemplate_ApplySlot(t, args[2], values);
+    elements[3] = RuleTemplate_ApplySlot(t, args[3], values);
+    return Object_Evaluate(call);
+}
+
+// The right side of entry with its bindings filled in, evaluated; the
+// bindings are cleared. Consumes nothing.
+Object *EvaluateRightSide(DefinitionEntry *entry) {
+    if (!entry->compiled.built) RuleTemplate_Build(&entry->compiled, entry->right, &entry->bindings);
+    const RuleTemplate *t = &entry->compiled;
+    std::vector<Binding> &items = entry->bindings.items;
+    constexpr size_t kInline = 8;
+    Object *inlineValues[kInline];
+    std::vector<Object *> heapValues;
+    Object **values = inlineValues;
+    if (items.size() > kInline) {
+        heapValues.resize(items.size());
+        values = heapValues.data();
+    }
+    for (size_t i = 0; i < items.size(); ++i) values[i] = items[i].value;
+    const TemplateSlot &root = t->root;
+    bool ifShape = root.kind == TemplateSlot::NODE && t->nodes[size_t(root.index)].slots == 4 &&
+                   t->slots[size_t(t->nodes[size_t(root.index)].firstSlot)].kind == TemplateSlot::CONSTANT &&
+                   t->slots[size_t(t->nodes[size_t(root.index)].firstSlot)].constant == BuiltinBorrowed(SYM_If);
+    if (ifShape) {
+        const TemplateSlot *args = &t->slots[size_t(t->nodes[size_t(root.index)].firstSlot)];
+        ifShape = kernel.eval.nesting < kMaxEvaluationNesting && PlainIf() && !SplicesAway(t, args[2], values) &&
+                  !SplicesAway(t, args[3], values);
+    }
+    if (!ifShape) {
+        Object *result = RuleTemplate_Apply(t, values);
+        Bindings_Clear(&entry->bindings);
+        return Object_Evaluate(result);
+    }
+    // The condition may match this very entry again and rebind it, so the
+    // values are held apart from it.
+    for (size_t i = 0; i < items.size(); ++i)
+        if (values[i]) Object_AddRef(values[i]);
+    Bindings_Clear(&entry->bindings);
+    struct Release {
+        Object **values;
+        size_t n;
+        ~Release() {
+            for (size_t i = 0; i < n; ++i) Object_Release(values[i]);
+        }
+    } release{values, items.size()};
+    return EvaluateIf(t, values);
+}
+
+}  // namespace
+
 Object *Definition_Apply(DefinitionEntry *entry, Object *e) {
     KernelSettings &settings = kernel.settings;
     ++settings.recursionDepth;
@@ -225,14 +335,12 @@ Object *Definition_Apply(DefinitionEntry *entry, Object *e) {
     Object *result;
     if (entry->right) {
         if (entry->bindings.items.empty()) {
-            result = Object_AddRef(entry->right);
+            Object_Release(e);
+            result = Object_Evaluate(Object_AddRef(entry->right));
         } else {
-            if (!entry->compiled.built) RuleTemplate_Build(&entry->compiled, entry->right, &entry->bindings);
-            result = RuleTemplate_Apply(&entry->compiled, &entry->bindings);
-            Bindings_Clear(&entry->bindings);
+            Object_Release(e);
+            result = EvaluateRightSide(entry);
         }
-        Object_Release(e);
-        result = Object_Evaluate(result);
     } else if (entry->bindings.items.empty()) {
         result = entry->native(e);
     } else {

@@ -1,5 +1,7 @@
 #include "eval/rule_template.h"
 
+#include <algorithm>
+
 #include "object/expression.h"
 #include "object/small_stack.h"
 
@@ -15,11 +17,11 @@ TemplateSlot Leaf(Object *o, const BindingList *bindings) {
 
 // A new reference to the value of one slot; made holds the nodes built so
 // far, each handed to its one parent.
-Object *Fill(const TemplateSlot &s, const BindingList *bindings, Object **made) {
+Object *Fill(const TemplateSlot &s, Object *const *values, Object **made) {
     switch (s.kind) {
     case TemplateSlot::CONSTANT: return Object_AddRef(s.constant);
     case TemplateSlot::NAME: {
-        Object *value = bindings->items[size_t(s.index)].value;
+        Object *value = values[s.index];
         return value ? Object_AddRef(value) : Sequence_Empty();
     }
     default: return made[s.index];
@@ -61,8 +63,12 @@ void RuleTemplate_Build(RuleTemplate *t, Object *right, const BindingList *bindi
         for (size_t i = done.start; i < pending.size(); ++i) constant = constant && pending[i].kind == TemplateSlot::CONSTANT;
         TemplateSlot slot{TemplateSlot::CONSTANT, 0, done.e};
         if (!constant) {
+            // The subtree starts at the first node among its slots' subtrees.
+            int64_t first = int64_t(t->nodes.size());
+            for (size_t i = done.start; i < pending.size(); ++i)
+                if (pending[i].kind == TemplateSlot::NODE) first = std::min(first, t->nodes[size_t(pending[i].index)].firstNode);
             slot = {TemplateSlot::NODE, int32_t(t->nodes.size()), nullptr};
-            t->nodes.push_back({int64_t(t->slots.size()), int64_t(pending.size() - done.start)});
+            t->nodes.push_back({int64_t(t->slots.size()), int64_t(pending.size() - done.start), first});
             t->slots.insert(t->slots.end(), pending.begin() + std::ptrdiff_t(done.start), pending.end());
         }
         pending.resize(done.start);
@@ -74,22 +80,24 @@ void RuleTemplate_Build(RuleTemplate *t, Object *right, const BindingList *bindi
     }
 }
 
-Object *RuleTemplate_Apply(const RuleTemplate *t, const BindingList *bindings) {
+Object *RuleTemplate_ApplySlot(const RuleTemplate *t, const TemplateSlot &s, Object *const *values) {
+    if (s.kind != TemplateSlot::NODE) return Fill(s, values, nullptr);
+    size_t last = size_t(s.index), first = size_t(t->nodes[last].firstNode);
     constexpr size_t kInline = 16;
     Object *inlineMade[kInline];
     std::vector<Object *> heapMade;
     Object **made = inlineMade;
-    if (t->nodes.size() > kInline) {
-        heapMade.resize(t->nodes.size());
+    if (last + 1 > kInline) {
+        heapMade.resize(last + 1);
         made = heapMade.data();
     }
     const TemplateSlot *slots = t->slots.data();
-    for (size_t k = 0; k < t->nodes.size(); ++k) {
-        auto [first, count] = t->nodes[k];
-        Object *node = Expression_NewSized(Fill(slots[first], bindings, made), count - 1);
+    for (size_t k = first; k <= last; ++k) {
+        const TemplateNode &n = t->nodes[k];
+        Object *node = Expression_NewSized(Fill(slots[n.firstSlot], values, made), n.slots - 1);
         Object **elements = AsExpression(node)->elements;
-        for (int64_t i = 1; i < count; ++i) elements[i] = Fill(slots[first + i], bindings, made);
+        for (int64_t i = 1; i < n.slots; ++i) elements[i] = Fill(slots[n.firstSlot + i], values, made);
         made[k] = node;
     }
-    return Fill(t->root, bindings, made);
+    return made[last];
 }

@@ -18,10 +18,16 @@ struct TemplateSlot {
     Object *constant;  // CONSTANT: borrowed from the right side
 };
 
+struct TemplateNode {
+    int64_t firstSlot, slots;  // its run of slots, head first
+    int64_t firstNode;         // its subtree: nodes firstNode .. itself
+};
+
 struct RuleTemplate {
-    // Nodes in post-order, each a run of slots (head first) in slots.
+    // Nodes in post-order, so that each subtree is a run of nodes ending
+    // with its root.
     std::vector<TemplateSlot> slots;
-    std::vector<std::pair<int64_t, int64_t>> nodes;  // first slot, slot count
+    std::vector<TemplateNode> nodes;
     TemplateSlot root;
     bool built = false;
 };
@@ -30,6 +36,12 @@ struct RuleTemplate {
 // bindings.
 void RuleTemplate_Build(RuleTemplate *t, Object *right, const BindingList *bindings);
 
-// The right side with every name replaced by a new reference to its value
-// in bindings (an unbound name by Sequence()); a new reference.
-Object *RuleTemplate_Apply(const RuleTemplate *t, const BindingList *bindings);
+// The part of the right side that slot s stands for, with every name
+// replaced by a new reference to its value (values[i] for binding i, null
+// for an unbound name, which becomes Sequence()); a new reference.
+Object *RuleTemplate_ApplySlot(const RuleTemplate *t, const TemplateSlot &s, Object *const *values);
+
+// The whole right side, filled in the same way.
+inline Object *RuleTemplate_Apply(const RuleTemplate *t, Object *const *values) {
+    return RuleTemplate_ApplySlot(t, t->root, values);
+}
