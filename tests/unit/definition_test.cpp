@@ -134,8 +134,11 @@ TEST_F(DefinitionTest, IndexedAndSingleListTryRulesInTheSameOrder) {
 }
 
 // Defining one literal among many and clearing them costs time and memory
-// in proportion to them; the table is gone after Clear.
+// in proportion to them; the table is gone after Clear, with every object
+// its entries held.
 TEST_F(DefinitionTest, ManyLiteralsAndClear) {
+    Run("t(0) = 0; Clear(t)");
+    std::vector<int64_t> before = PoolCounts();
     std::string lhs = "{", rhs = "{";
     for (int i = 1; i <= 20000; ++i) {
         lhs += (i > 1 ? ",t(" : "t(") + std::to_string(i) + ")";
@@ -154,6 +157,7 @@ TEST_F(DefinitionTest, ManyLiteralsAndClear) {
     Object_Release(&r->symbol->header);
     Run("Clear(t)");
     EXPECT_EQ(r->definitions, nullptr);
+    EXPECT_EQ(PoolCounts(), before);
     EXPECT_EQ(Run("t(1)"), "t(1)");
 }
 
