@@ -243,10 +243,10 @@ bool PlainIf() {
 // every case where that evaluation would go another way (a part that
 // splices, a condition that is neither True nor False, a limit reached,
 // If given rules of its own) the whole call is built with the evaluated
-// condition and evaluated in full. values are the bindings' values (owned
-// by the caller); returns the evaluated result.
-Object *EvaluateIf(const RuleTemplate *t, Object *const *values) {
-    const TemplateSlot *args = &t->slots[size_t(t->nodes[size_t(t->root.index)].firstSlot)];
+// condition and evaluated in full. args are the slots of the root, If
+// first; values are the bindings' values (owned by the caller). Returns the
+// evaluated result.
+Object *EvaluateIf(const RuleTemplate *t, const TemplateSlot *args, Object *const *values) {
     Object *condition = nullptr;
     Object *result = nullptr;
     {
@@ -287,15 +287,14 @@ Object *EvaluateRightSide(DefinitionEntry *entry) {
         values = heapValues.data();
     }
     for (size_t i = 0; i < items.size(); ++i) values[i] = items[i].value;
-    const TemplateSlot &root = t->root;
-    bool ifShape = root.kind == TemplateSlot::NODE && t->nodes[size_t(root.index)].slots == 4 &&
-                   t->slots[size_t(t->nodes[size_t(root.index)].firstSlot)].kind == TemplateSlot::CONSTANT &&
-                   t->slots[size_t(t->nodes[size_t(root.index)].firstSlot)].constant == BuiltinBorrowed(SYM_If);
-    if (ifShape) {
-        const TemplateSlot *args = &t->slots[size_t(t->nodes[size_t(root.index)].firstSlot)];
-        ifShape = kernel.eval.nesting < kMaxEvaluationNesting && PlainIf() && !SplicesAway(t, args[2], values) &&
-                  !SplicesAway(t, args[3], values);
+    // The root's slots when it is a call If(c, a, b), else null.
+    const TemplateSlot *args = nullptr;
+    if (t->root.kind == TemplateSlot::NODE && t->nodes[size_t(t->root.index)].slots == 4) {
+        args = &t->slots[size_t(t->nodes[size_t(t->root.index)].firstSlot)];
+        if (args[0].kind != TemplateSlot::CONSTANT || args[0].constant != BuiltinBorrowed(SYM_If)) args = nullptr;
     }
+    bool ifShape = args && kernel.eval.nesting < kMaxEvaluationNesting && PlainIf() &&
+                   !SplicesAway(t, args[2], values) && !SplicesAway(t, args[3], values);
     if (!ifShape) {
         Object *result = RuleTemplate_Apply(t, values);
         Bindings_Clear(&entry->bindings);
@@ -313,7 +312,7 @@ Object *EvaluateRightSide(DefinitionEntry *entry) {
             for (size_t i = 0; i < n; ++i) Object_Release(values[i]);
         }
     } release{values, items.size()};
-    return EvaluateIf(t, values);
+    return EvaluateIf(t, args, values);
 }
 
 }  // namespace

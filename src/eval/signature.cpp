@@ -142,19 +142,17 @@ bool IsPositional(Object *base) {
 void Signature_Build(Signature *s, Object *lhs) {
     *s = Signature();
     if (!Object_IsExpression(lhs)) return;
-    // A pattern construct at the top (x?, a | b, Any(h)) is no call: its
-    // arguments say nothing about the subject's.
-    Object *root = lhs;
-    while (Object_IsExpression(root)) root = Expression_At(root, 0);
-    if (IsConstruct(root) && !(Native_IsCall(lhs, SYM_Condition) && Expression_Length(lhs) == 2)) return;
-    BuildArity(s, lhs);
     // A condition narrows its pattern: the counts and literal arguments of
     // the pattern still rule subjects out.
     bool condition = Native_IsCall(lhs, SYM_Condition) && Expression_Length(lhs) == 2;
     Object *base = condition ? Expression_At(lhs, 1) : lhs;
     if (!Object_IsExpression(base)) return;
-    for (root = base; Object_IsExpression(root);) root = Expression_At(root, 0);
+    // A pattern construct at the top (x?, a | b, Any(h)) is no call: its
+    // arguments say nothing about the subject's.
+    Object *root = base;
+    while (Object_IsExpression(root)) root = Expression_At(root, 0);
     if (IsConstruct(root)) return;
+    BuildArity(s, lhs);
     Object *head = Expression_At(base, 0);
     s->callHead = Object_IsExpression(head) && Object_IsSymbol(Expression_At(head, 0)) && !IsConstruct(Expression_At(head, 0));
     int64_t lo = 0, hi = 0;

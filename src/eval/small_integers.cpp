@@ -18,7 +18,6 @@ Object *Word(int64_t v) { return v == INT64_MIN ? nullptr : Integer_FromSmall(v)
 }  // namespace
 
 Object *SmallIntegers_Apply(Object *call) {
-    if (!SmallIntegers_Candidate(call)) return nullptr;
     Object **a = AsExpression(call)->elements;
     int64_t x = AsInteger(a[1])->small, y = AsInteger(a[2])->small, r;
     Object *head = a[0];

@@ -12,12 +12,12 @@
 // integer arguments whose result is again a machine integer or a truth
 // value, when the head has no value and no user rule of its own (machine
 // integers carry no sub-definitions); a new reference, or null when the
-// general rules must decide. Checks the arguments first, so it is cheap to
-// ask of any expression, evaluated or not.
+// general rules must decide. call must pass SmallIntegers_Candidate.
 Object *SmallIntegers_Apply(Object *call);
 
-// The cheap first test of SmallIntegers_Apply, inline so that the common
-// negative answer costs no call. Borrows call.
+// Whether call has two machine-integer arguments, the first test for
+// SmallIntegers_Apply; inline so that the common negative answer costs no
+// call. Borrows call.
 inline bool SmallIntegers_Candidate(Object *call) {
     Object **a = AsExpression(call)->elements;
     auto small = [](const Object *o) { return Object_Type(o) == TYPE_INTEGER && Object_Subtype(o) == SUB_SMALL; };
