@@ -178,6 +178,12 @@ Object *Numeric_Evaluate(Object *x, int64_t mode, double digits) {
     }
 }
 
+Object *Numeric_DecisionValue(Object *x, double digits) {
+    if (!Object_IsExpression(x)) return Numeric_Evaluate(x, NUMERIC_PRECISION, digits);
+    ContextScope scope(NUMERIC_PRECISION, digits);
+    return EvaluateArguments(x, NUMERIC_CONTEXT, 0);
+}
+
 uint64_t Numeric_CompareValues(Object *a, Object *b) {
     constexpr uint64_t relation = CMP_EQUAL | CMP_UNEQUAL | CMP_LESS | CMP_GREATER | CMP_IDENTICAL;
     auto attempt = [&](int64_t mode, double digits, uint64_t *bits) {

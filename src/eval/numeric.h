@@ -32,6 +32,14 @@ Object *Numeric_Evaluate(Object *x, int64_t mode, double digits);
 // numeric result bits of the comparison of the two values. Borrows both.
 uint64_t Numeric_CompareValues(Object *a, Object *b);
 
+// The value of x on which a numeric question is decided, computed with
+// `digits` decimal digits of working precision in arbitrary precision, so
+// that the result carries an honest error bound even where terms cancel
+// (a machine double would not show the cancellation). Unlike Calculate the
+// value is neither cut to a target nor reported when it falls short: the
+// caller reads its error bound. Consumes x.
+Object *Numeric_DecisionValue(Object *x, double digits);
+
 // Calculate(x), Calculate(x, p). Consumes the call.
 Object *Builtin_Calculate(Object *call);
 

@@ -20,6 +20,7 @@
 #include "number/integer.h"
 #include "number/rational.h"
 #include "number/real.h"
+#include "number/rounding.h"
 #include "object/attributes.h"
 #include "object/expression.h"
 #include "object/is_numeric.h"
@@ -290,7 +291,7 @@ const BuiltinSymbol kValueSymbols[] = {
 const NativeTable *const kModuleNatives[] = {
     &ArithNatives,   &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
     &NumericNatives, &PatternNatives,   &PowerNatives,   &PrintNatives,      &RealNatives,      &RelationNatives,
-    &ReplaceNatives, &SetNatives,
+    &ReplaceNatives, &RoundingNatives, &SetNatives,
 };
 
 // The tables of output formatters.
