@@ -61,8 +61,16 @@ bool IsRealNumber(Object *o) { return Object_IsInteger(o) || Object_IsRational(o
 // f(x) for the built-in f, evaluated. Consumes x.
 Object *Apply(BuiltinSymbol f, Object *x) { return Object_Evaluate(Expression_New(Builtin(f), x)); }
 
-// -x through the arithmetic. Consumes x.
-Object *Negated(Object *x) { return Arith_Times(Int(-1), x); }
+// -x through the arithmetic, a sum term by term (the product builder
+// leaves -1 outside a sum). Consumes x.
+Object *Negated(Object *x) {
+    if (!Native_IsCall(x, SYM_Plus)) return Arith_Times(Int(-1), x);
+    Ref sum(x);
+    int64_t n = Expression_Length(x);
+    Object *r = Expression_NewSized(Builtin(SYM_Plus), n);
+    for (int64_t i = 1; i <= n; ++i) AsExpression(r)->elements[i] = Arith_Times(Int(-1), Object_AddRef(Expression_At(x, i)));
+    return Object_Evaluate(r);
+}
 
 // Whether x is a real quantity for certain: a real number, a numeric
 // constant, or a numeric expression whose value at machine precision is a
@@ -602,13 +610,14 @@ double AttemptDigits(int attempt) {
     return attempt == 0 ? kMachinePrecision : kMachinePrecision + kernel.settings.extraPrecisionLimit;
 }
 
-// The Floor of the numeric quantity q, when the two attempts settle it,
+// The rounding of the numeric quantity q, when the two attempts settle it,
 // else null. A quantity that has no value in arbitrary precision (a
 // function known only on machine numbers) is judged by its machine value.
 // Borrows q; *unsettled tells whether the values were numbers too close
-// to tell.
-Object *DecideRounding(Object *q, RoundMode mode, bool *unsettled) {
+// to tell, *complex whether they were complex.
+Object *DecideRounding(Object *q, RoundMode mode, bool *unsettled, bool *complex) {
     *unsettled = false;
+    *complex = false;
     Object *result = nullptr;
     for (int attempt = 0; attempt < 2; ++attempt) {
         Ref v(Numeric_DecisionValue(Object_AddRef(q), AttemptDigits(attempt)));
@@ -620,20 +629,42 @@ Object *DecideRounding(Object *q, RoundMode mode, bool *unsettled) {
             return RoundValue(m.get(), mode, &result) == SETTLED ? result : nullptr;
         }
         *unsettled = true;
+        *complex = Object_IsComplex(v.get());
     }
     return nullptr;
 }
 
-// The rounding of the numeric expression x. Borrows x; null when
-// undecided, after the message of `function` when the values were numbers
-// too close to tell.
-Object *RoundNumeric(Object *x, RoundMode mode, BuiltinSymbol function) {
-    bool unsettled;
-    if (Object *r = DecideRounding(x, mode, &unsettled)) return r;
-    if (unsettled) {
-        Message_Emit(BuiltinNames[function], u"ExtraPrecisionLimit",
-                     Message_IntegerText(std::llround(kernel.settings.extraPrecisionLimit)));
+Object *RoundNumeric(Object *x, RoundMode mode, BuiltinSymbol function, bool split);
+
+// A real numeric quantity rounded: a number directly, an expression by
+// its numeric value. Borrows x; null when undecided.
+Object *RoundPart(Object *x, RoundMode mode, BuiltinSymbol function) {
+    if (Number_Is(x)) return Round_Number(x, mode);
+    if (Object_IsSymbol(x) || !Object_IsNumeric(x)) return Object_Evaluate(Expression_New(Builtin(function), Object_AddRef(x)));
+    return RoundNumeric(x, mode, function, false);
+}
+
+// The rounding of the numeric expression x. A complex value whose parts
+// cannot be told apart from integers as a whole (3 + I 2^(1/2): the real
+// part 3 carries an error bound once evaluated) is rounded part by part
+// when its real and imaginary parts come out symbolically, so that an
+// exact part stays exact. Borrows x; null when undecided, after the
+// message of `function` when the values were numbers too close to tell.
+Object *RoundNumeric(Object *x, RoundMode mode, BuiltinSymbol function, bool split) {
+    bool unsettled, complex;
+    if (Object *r = DecideRounding(x, mode, &unsettled, &complex)) return r;
+    if (!unsettled) return nullptr;
+    if (split && complex) {
+        Ref re(Apply(SYM_Re, Object_AddRef(x))), im(Apply(SYM_Im, Object_AddRef(x)));
+        if (!Native_IsCall(re.get(), SYM_Re) && !Native_IsCall(im.get(), SYM_Im)) {
+            Ref a(RoundPart(re.get(), mode, function));
+            Ref b(a && Object_IsInteger(a.get()) ? RoundPart(im.get(), mode, function) : nullptr);
+            if (b && Object_IsInteger(b.get())) return Complex_Make(a.release(), b.release());
+            return nullptr;
+        }
     }
+    Message_Emit(BuiltinNames[function], u"ExtraPrecisionLimit",
+                 Message_IntegerText(std::llround(kernel.settings.extraPrecisionLimit)));
     return nullptr;
 }
 
@@ -669,7 +700,7 @@ Object *RoundCall(Object *call, RoundMode mode, BuiltinSymbol function) {
     }
     if (IsInfinity(x)) return Object_ReleaseReturn(call, Object_AddRef(x));
     if (!Object_IsExpression(x) || !Object_IsNumeric(x)) return call;
-    Object *r = RoundNumeric(x, mode, function);
+    Object *r = RoundNumeric(x, mode, function, true);
     return r ? Object_ReleaseReturn(call, r) : call;
 }
 
@@ -759,8 +790,8 @@ Object *Builtin_Mod(Object *call) {
     if (Number_Is(q.get())) {
         f.reset(Round_Number(q.get(), ROUND_FLOOR));
     } else if (Object_IsNumeric(q.get())) {
-        bool unsettled;
-        f.reset(DecideRounding(q.get(), ROUND_FLOOR, &unsettled));
+        bool unsettled, complex;
+        f.reset(DecideRounding(q.get(), ROUND_FLOOR, &unsettled, &complex));
     }
     if (!f || !Object_IsInteger(f.get())) return call;
     Object *r = Arith_Plus(a.release(), Negated(Arith_Times(b.release(), f.release())));
@@ -840,11 +871,12 @@ Object *Builtin_Min(Object *call) { return Extreme(call, false); }
 // ---- ShiftLeft, ShiftRight ------------------------------------------------------------
 
 // A shift count: k (positive to the left) when it fits a word, else only
-// its sign.
+// its sign; exponent is the count as an Integer (borrowed).
 struct ShiftCount {
     bool huge;
     int sign;
     int64_t k;
+    Object *exponent;
 };
 
 Object *IntegerOverflow(int sign) {
@@ -855,9 +887,7 @@ Object *IntegerOverflow(int sign) {
 
 // x * 2^k computed exactly. Consumes x.
 Object *TimesPowerOfTwo(Object *x, const ShiftCount &s) {
-    Object *k = s.huge ? IntegerOverflow(s.sign) : Int(s.k);
-    Object *power = Object_IsInteger(k) ? Arith_Power(Int(2), k) : Object_ReleaseReturn(k, Int(0));
-    return Arith_Times(x, power);
+    return Arith_Times(x, Arith_Power(Int(2), Object_AddRef(s.exponent)));
 }
 
 Object *ShiftInteger(Object *x, const ShiftCount &s, bool rationalize) {
@@ -923,19 +953,11 @@ Object *ShiftNumber(Object *x, const ShiftCount &s, bool rationalize) {
 Object *Shift(Object *call, bool left) {
     Object *x = Expression_At(call, 1);
     Object *n = Expression_Length(call) >= 2 && Object_IsInteger(Expression_At(call, 2)) ? Expression_At(call, 2) : nullptr;
-    ShiftCount s{false, 1, 1};
-    if (n && Object_Subtype(n) == SUB_BIG) {
-        s = {true, Object_Sign(n), 0};
-    } else if (n) {
-        s.k = AsInteger(n)->small;
-        s.sign = (s.k > 0) - (s.k < 0);
-    }
-    if (!left) {
-        // -(-2^63) leaves the word.
-        if (!s.huge && s.k == INT64_MIN) s.huge = true;
-        s.k = -s.k;
-        s.sign = -s.sign;
-    }
+    Ref exponent(n ? Object_AddRef(n) : Int(1));
+    if (!left) exponent.reset(Integer_Negate(exponent.release()));
+    ShiftCount s{false, Object_Sign(exponent.get()), 0, exponent.get()};
+    if (Object_Subtype(exponent.get()) == SUB_BIG) s.huge = true;
+    else s.k = AsInteger(exponent.get())->small;
     if (!s.huge && s.k == 0 && Number_Is(x)) return Object_ReleaseReturn(call, Object_AddRef(x));
     Object *option = Native_Option(SYM_Rationalize);
     bool rationalize = option == BuiltinBorrowed(SYM_True);
