@@ -636,6 +636,20 @@ Object *DecideRounding(Object *q, RoundMode mode, bool *unsettled, bool *complex
 
 Object *RoundNumeric(Object *x, RoundMode mode, BuiltinSymbol function, bool split);
 
+// Whether the numeric quantity x contains a step function (a rounding, a
+// sign, an argument, a remainder). Such a call still standing in x is one
+// that could not be decided, and evaluated numerically it would answer
+// from the digits of an uncertain value (Floor of -2.2e-16 +- 1e-15 is -1
+// by its digits), so no decision built on it can be trusted. Borrows x.
+bool HasOpenStep(Object *x) {
+    static constexpr BuiltinSymbol kSteps[] = {SYM_Floor, SYM_Ceil, SYM_Round, SYM_Trunc, SYM_Sign, SYM_Arg, SYM_Mod};
+    return !Expression_ForEachAtom(x, [](Object *a) {
+        for (BuiltinSymbol s : kSteps)
+            if (a == BuiltinBorrowed(s)) return false;
+        return true;
+    });
+}
+
 // A real numeric quantity rounded: a number directly, an expression by
 // its numeric value. Borrows x; null when undecided.
 Object *RoundPart(Object *x, RoundMode mode, BuiltinSymbol function) {
@@ -651,8 +665,10 @@ Object *RoundPart(Object *x, RoundMode mode, BuiltinSymbol function) {
 // exact part stays exact. Borrows x; null when undecided, after the
 // message of `function` when the values were numbers too close to tell.
 Object *RoundNumeric(Object *x, RoundMode mode, BuiltinSymbol function, bool split) {
-    bool unsettled, complex;
-    if (Object *r = DecideRounding(x, mode, &unsettled, &complex)) return r;
+    bool unsettled = HasOpenStep(x), complex = false;
+    if (!unsettled) {
+        if (Object *r = DecideRounding(x, mode, &unsettled, &complex)) return r;
+    }
     if (!unsettled) return nullptr;
     if (split && complex) {
         Ref re(Apply(SYM_Re, Object_AddRef(x))), im(Apply(SYM_Im, Object_AddRef(x)));
@@ -699,7 +715,11 @@ Object *RoundCall(Object *call, RoundMode mode, BuiltinSymbol function) {
         return call;
     }
     if (IsInfinity(x)) return Object_ReleaseReturn(call, Object_AddRef(x));
-    if (!Object_IsExpression(x) || !Object_IsNumeric(x)) return call;
+    if (!Object_IsExpression(x)) return call;
+    // A rounding is a whole number already, whatever its argument.
+    for (BuiltinSymbol f : {SYM_Floor, SYM_Ceil, SYM_Round, SYM_Trunc})
+        if (Native_IsCall(x, f) && Expression_Length(x) == 1) return Object_ReleaseReturn(call, Object_AddRef(x));
+    if (!Object_IsNumeric(x)) return call;
     Object *r = RoundNumeric(x, mode, function, true);
     return r ? Object_ReleaseReturn(call, r) : call;
 }
@@ -789,7 +809,7 @@ Object *Builtin_Mod(Object *call) {
     Ref f;
     if (Number_Is(q.get())) {
         f.reset(Round_Number(q.get(), ROUND_FLOOR));
-    } else if (Object_IsNumeric(q.get())) {
+    } else if (Object_IsNumeric(q.get()) && !HasOpenStep(q.get())) {
         bool unsettled, complex;
         f.reset(DecideRounding(q.get(), ROUND_FLOOR, &unsettled, &complex));
     }
