@@ -40,8 +40,11 @@ namespace {
 // arbitrary-precision real is converted.
 constexpr double kGuardDigits = 9.632959861247398;
 
+// New references to an Integer and to Indeterminate.
 Object *Int(int64_t v) { return Integer_FromSmall(v); }
 Object *Indeterminate() { return Builtin(SYM_Indeterminate); }
+
+// The identity and kind tests below borrow their operand.
 bool IsIndeterminate(Object *o) { return o == BuiltinBorrowed(SYM_Indeterminate); }
 
 // DirectedInfinity with no argument or one.
@@ -165,6 +168,7 @@ bool IsRealPart(Object *x) {
 
 // ---- Abs ------------------------------------------------------------------------
 
+// |x| for a number x. Borrows x; returns a new reference.
 Object *AbsNumber(Object *x) {
     if (Object_IsComplex(x)) {
         if (Object_Subtype(x) == SUB_OVERFLOW) return Object_AddRef(kernel.constants.overflow);
@@ -179,7 +183,7 @@ Object *AbsNumber(Object *x) {
 }
 
 // Abs of a product: the numeric factors whose absolute values combine come
-// out. Borrows e; null when none does.
+// out. Borrows e; returns the rewritten product, or null when none does.
 Object *AbsProduct(Object *e) {
     int64_t n = Expression_Length(e);
     Ref out, rest(Expression_NewSized(Builtin(SYM_Times), n));
@@ -198,6 +202,7 @@ Object *AbsProduct(Object *e) {
     return Arith_Times(out.release(), Apply(SYM_Abs, Remaining(rest.release())));
 }
 
+// The natives below consume the call and return the result.
 Object *Builtin_Abs(Object *call) {
     Object *x = Expression_At(call, 1);
     if (IsIndeterminate(x)) return Object_ReleaseReturn(call, Indeterminate());
@@ -253,7 +258,8 @@ Object *Builtin_Sign(Object *call) {
 // ---- Re, Im, Conjugate ----------------------------------------------------------
 
 // The rules that Re and Im share for an expression x: real quantities,
-// sums and products with real factors. Borrows x; null when none applies.
+// sums and products with real factors. Borrows x; returns the part, or
+// null when no rule applies.
 Object *PartOfExpression(Object *x, BuiltinSymbol f) {
     bool re = f == SYM_Re;
     if (IsRealPart(x)) return re ? Object_AddRef(x) : Int(0);
@@ -269,6 +275,7 @@ Object *PartOfExpression(Object *x, BuiltinSymbol f) {
     return nullptr;
 }
 
+// Re(x) or Im(x), by f. Consumes the call.
 Object *Builtin_ReIm(Object *call, BuiltinSymbol f) {
     Object *x = Expression_At(call, 1);
     bool re = f == SYM_Re;
@@ -351,6 +358,7 @@ Object *DenominatorOf(Object *x) {
 }
 
 // The least common multiple of the denominators of the parts of a Complex.
+// Borrows c.
 Object *ComplexDenominator(Object *c) {
     Ref d1(DenominatorOf(AsComplex(c)->re)), d2(DenominatorOf(AsComplex(c)->im));
     if (Integer_Is(d1.get(), 1)) return d2.release();
@@ -361,13 +369,14 @@ Object *ComplexDenominator(Object *c) {
 }
 
 // Whether the exponent e makes a power a denominator: a negative real
-// number, or a product that begins with one.
+// number, or a product that begins with one. Borrows e.
 bool NegativeExponent(Object *e) {
     if (Native_IsCall(e, SYM_Times) && Expression_Length(e) >= 1) e = Expression_At(e, 1);
     return IsRealNumber(e) && Object_Sign(e) < 0;
 }
 
-// The numerator (denominator) of one factor. Borrows x.
+// The numerator (denominator) of one factor. Borrows x; returns a new
+// reference.
 Object *FactorPart(Object *x, bool numerator) {
     if (Number_Is(x)) {
         if (IsRealNumber(x)) return numerator ? Object_AddRef(Object_IsRational(x) ? AsRational(x)->numerator : x)
@@ -383,6 +392,7 @@ Object *FactorPart(Object *x, bool numerator) {
     return numerator ? Object_AddRef(x) : Int(1);
 }
 
+// Numerator(x) or Denominator(x). Consumes the call.
 Object *NumeratorOrDenominator(Object *call, bool numerator) {
     Object *x = Expression_At(call, 1);
     if (IsIndeterminate(x)) return Object_ReleaseReturn(call, Indeterminate());
@@ -403,13 +413,14 @@ Object *Builtin_Denominator(Object *call) { return NumeratorOrDenominator(call, 
 
 // ---- Rounding ---------------------------------------------------------------------
 
-// The integer next to a tiny value of the given sign.
+// The integer next to a tiny value of the given sign (a new reference).
 Object *TinyRounded(int sign, RoundMode mode) {
     if (mode == ROUND_FLOOR && sign < 0) return Int(-1);
     if (mode == ROUND_CEIL && sign > 0) return Int(1);
     return Int(0);
 }
 
+// A new reference to Overflow or -Overflow.
 Object *Saturated(int sign) {
     return Object_AddRef(sign < 0 ? kernel.constants.negativeOverflow : kernel.constants.overflow);
 }
@@ -480,6 +491,7 @@ double RoundHalfEven(double x) {
     return std::round(x);
 }
 
+// A double rounded to a new Integer (Indeterminate for NaN).
 Object *RoundDouble(double x, RoundMode mode) {
     if (std::isnan(x)) return Indeterminate();
     if (std::isinf(x)) return Saturated(x < 0 ? -1 : 1);
@@ -498,6 +510,7 @@ Object *RoundDouble(double x, RoundMode mode) {
 }
 
 // A Rational rounded: the truncated quotient adjusted by the remainder.
+// Borrows q; returns the Integer.
 Object *RoundRational(Object *q, RoundMode mode) {
     Object *num = AsRational(q)->numerator, *den = AsRational(q)->denominator;
     Object *rem = nullptr;
@@ -556,7 +569,7 @@ void Interval(RoundMode mode, Object *c, int *lo, int *hi) {
     }
 }
 
-// c + halves/2. Borrows c.
+// c + halves/2. Borrows c; returns a new reference.
 Object *Offset(Object *c, int halves) {
     if (halves == 0) return Object_AddRef(c);
     return Number_Add(Object_AddRef(c), Rational_Make(Int(halves), Int(2)));
@@ -699,6 +712,8 @@ const ConstantRounding kConstantRoundings[] = {
     {SYM_MachinePrecision, 15, 16, 16},
 };
 
+// Floor, Ceil, Round or Trunc of the call's argument, by mode; function
+// names the built-in for the message. Consumes the call.
 Object *RoundCall(Object *call, RoundMode mode, BuiltinSymbol function) {
     Object *x = Expression_At(call, 1);
     if (IsIndeterminate(x)) return Object_ReleaseReturn(call, Indeterminate());
@@ -757,14 +772,15 @@ Object *ModByFloor(Object *a, Object *b) {
     return Arith_Plus(Object_AddRef(a), Negated(Arith_Times(Object_AddRef(b), f.release())));
 }
 
-// The floored remainder of machine doubles.
+// The floored remainder of machine doubles, as a new Real.
 Object *MachineMod(double x, double y) {
     double r = std::fmod(x, y);
     if (r != 0 && (r < 0) != (y < 0)) r += y;
     return Real_Normalize(Real_FromDouble(r));
 }
 
-// Two real numbers, at least one of them a Real, b not zero. Borrows both.
+// Two real numbers, at least one of them a Real, b not zero. Borrows both;
+// returns the remainder.
 Object *RealMod(Object *a, Object *b) {
     bool machine = (Object_IsReal(a) && !Real_IsBig(a)) || (Object_IsReal(b) && !Real_IsBig(b));
     if (machine) return MachineMod(Number_ToDouble(a), Number_ToDouble(b));
@@ -776,7 +792,8 @@ Object *RealMod(Object *a, Object *b) {
     return ModByFloor(x.get(), y.get());
 }
 
-// Mod of two numbers, b not zero. Borrows both.
+// Mod of two numbers, b not zero. Borrows both; returns the remainder, or
+// null for the saturated complex values.
 Object *NumberMod(Object *a, Object *b) {
     if (Object_IsInteger(a) && Object_IsInteger(b)) return IntegerMod(a, b);
     if (IsRealNumber(a) && IsRealNumber(b) && (Object_IsReal(a) || Object_IsReal(b))) return RealMod(a, b);
@@ -822,7 +839,7 @@ Object *Builtin_Mod(Object *call) {
 
 // Max (greatest = true) and Min: a running extreme over the arguments, lists
 // spliced in place as they are met; arguments whose relation to the
-// extreme cannot be decided are kept beside it.
+// extreme cannot be decided are kept beside it. Consumes the call.
 Object *Extreme(Object *call, bool greatest) {
     int64_t n = Expression_Length(call);
     Object *head = Expression_At(call, 0);
@@ -899,6 +916,8 @@ struct ShiftCount {
     Object *exponent;
 };
 
+// The overflow of an integer result with the given sign: Integer::Overflow
+// and a new reference to Overflow or -Overflow.
 Object *IntegerOverflow(int sign) {
     Object *r = Integer_FromBigInt();
     BigInt_SetInfinite(AsInteger(r)->big, sign);
@@ -910,6 +929,7 @@ Object *TimesPowerOfTwo(Object *x, const ShiftCount &s) {
     return Arith_Times(x, Arith_Power(Int(2), Object_AddRef(s.exponent)));
 }
 
+// An Integer shifted. Borrows x; returns a new reference.
 Object *ShiftInteger(Object *x, const ShiftCount &s, bool rationalize) {
     if (Object_Sign(x) == 0) return Int(0);
     if (rationalize && s.sign < 0) return TimesPowerOfTwo(Object_AddRef(x), s);
@@ -936,6 +956,8 @@ Object *ShiftInteger(Object *x, const ShiftCount &s, bool rationalize) {
 // Beyond this many bits every scaling of a finite real saturates.
 constexpr int64_t kScaleLimit = int64_t(1) << 62;
 
+// A Real scaled by 2^k, saturating beyond the range. Borrows x; returns a
+// new reference.
 Object *ShiftReal(Object *x, const ShiftCount &s) {
     if (Object_Subtype(x) == SUB_OVERFLOW || Object_Subtype(x) == SUB_UNDERFLOW || Number_IsZero(x))
         return Object_AddRef(x);
@@ -970,6 +992,7 @@ Object *ShiftNumber(Object *x, const ShiftCount &s, bool rationalize) {
     }
 }
 
+// ShiftLeft (left) or ShiftRight. Consumes the call.
 Object *Shift(Object *call, bool left) {
     Object *x = Expression_At(call, 1);
     Object *n = Expression_Length(call) >= 2 && Object_IsInteger(Expression_At(call, 2)) ? Expression_At(call, 2) : nullptr;
