@@ -953,8 +953,9 @@ Object *ShiftInteger(Object *x, const ShiftCount &s, bool rationalize) {
     return Integer_Normalize(r);
 }
 
-// Beyond this many bits every scaling of a finite real saturates.
-constexpr int64_t kScaleLimit = int64_t(1) << 62;
+// Beyond this many bits a scaled real saturates: its accuracy, a double,
+// would no longer resolve single bits, and its precision would be lost.
+constexpr int64_t kScaleLimit = int64_t(1) << 48;
 
 // A Real scaled by 2^k, saturating beyond the range. Borrows x; returns a
 // new reference.
