@@ -86,14 +86,48 @@ bool IsRealQuantity(Object *x) {
     return IsRealNumber(v.get());
 }
 
-// The sign of a numeric quantity x by the numeric comparison with 0: -1, 0
-// or 1, and 2 when it cannot be decided (not numeric, complex, or too
-// close to 0). Borrows x.
+// The working precisions of the two attempts at a numeric decision:
+// machine precision, then ExtraPrecisionLimit digits more.
+double AttemptDigits(int attempt) {
+    return attempt == 0 ? kMachinePrecision : kMachinePrecision + kernel.settings.extraPrecisionLimit;
+}
+
+// Whether the numeric quantity x contains a step function (a rounding, a
+// sign, an argument, a remainder). Such a call still standing in x is one
+// that could not be decided, and evaluated numerically it would answer
+// from the digits of an uncertain value (Floor of -2.2e-16 +- 1e-15 is -1
+// by its digits), so no decision built on it can be trusted. Borrows x.
+bool HasOpenStep(Object *x) {
+    static constexpr BuiltinSymbol kSteps[] = {SYM_Floor, SYM_Ceil, SYM_Round, SYM_Trunc, SYM_Sign, SYM_Arg, SYM_Mod};
+    return !Expression_ForEachAtom(x, [](Object *a) {
+        for (BuiltinSymbol s : kSteps)
+            if (a == BuiltinBorrowed(s)) return false;
+        return true;
+    });
+}
+
+// The sign of the numeric quantity x: -1, 0 or 1, and 2 when it cannot be
+// decided (not numeric, complex, or too close to 0 to tell, which the
+// comparison message reports). The value is asked with an honest error
+// bound, at machine precision and then with extra precision, so that a
+// zero in disguise is not given the sign of its rounding noise. Borrows x.
 int SignOf(Object *x) {
-    uint64_t r = Compare(x, kernel.constants.integers[INT_ZERO], CMP_REQ_NUMERIC);
-    if (r & CMP_GREATER) return 1;
-    if (r & CMP_LESS) return -1;
-    if ((r & CMP_EQUAL) && !(r & (CMP_FIRST_UNORDERED | CMP_SECOND_UNORDERED))) return 0;
+    if (!Object_IsNumeric(x) || HasOpenStep(x)) return 2;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Ref v(Numeric_DecisionValue(Object_AddRef(x), AttemptDigits(attempt)));
+        if (!Number_Is(v.get())) {
+            // No value in arbitrary precision: the machine comparison.
+            uint64_t r = Compare(x, kernel.constants.integers[INT_ZERO], CMP_REQ_NUMERIC);
+            return r & CMP_GREATER ? 1 : r & CMP_LESS ? -1 : 2;
+        }
+        if (!IsRealNumber(v.get())) return 2;
+        if (!Number_IsInexact(v.get())) return Object_Sign(v.get());
+        uint64_t r = Compare(v.get(), kernel.constants.integers[INT_ZERO], CMP_REQ_NUMERIC);
+        if (r & CMP_GREATER) return 1;
+        if (r & CMP_LESS) return -1;
+    }
+    Message_Emit(u"Calculate", u"ExtraPrecisionLimit",
+                 Message_IntegerText(std::llround(kernel.settings.extraPrecisionLimit)), u"comparison");
     return 2;
 }
 
@@ -617,11 +651,6 @@ Outcome RoundValue(Object *v, RoundMode mode, Object **result) {
     return SETTLED;
 }
 
-// The working precisions of the two attempts at a numeric decision:
-// machine precision, then ExtraPrecisionLimit digits more.
-double AttemptDigits(int attempt) {
-    return attempt == 0 ? kMachinePrecision : kMachinePrecision + kernel.settings.extraPrecisionLimit;
-}
 
 // The rounding of the numeric quantity q, when the two attempts settle it,
 // else null. A quantity that has no value in arbitrary precision (a
@@ -649,19 +678,6 @@ Object *DecideRounding(Object *q, RoundMode mode, bool *unsettled, bool *complex
 
 Object *RoundNumeric(Object *x, RoundMode mode, BuiltinSymbol function, bool split);
 
-// Whether the numeric quantity x contains a step function (a rounding, a
-// sign, an argument, a remainder). Such a call still standing in x is one
-// that could not be decided, and evaluated numerically it would answer
-// from the digits of an uncertain value (Floor of -2.2e-16 +- 1e-15 is -1
-// by its digits), so no decision built on it can be trusted. Borrows x.
-bool HasOpenStep(Object *x) {
-    static constexpr BuiltinSymbol kSteps[] = {SYM_Floor, SYM_Ceil, SYM_Round, SYM_Trunc, SYM_Sign, SYM_Arg, SYM_Mod};
-    return !Expression_ForEachAtom(x, [](Object *a) {
-        for (BuiltinSymbol s : kSteps)
-            if (a == BuiltinBorrowed(s)) return false;
-        return true;
-    });
-}
 
 // A real numeric quantity rounded: a number directly, an expression by
 // its numeric value. Borrows x; null when undecided.
