@@ -186,22 +186,26 @@ Object *Numeric_DecisionValue(Object *x, double digits) {
 
 uint64_t Numeric_CompareValues(Object *a, Object *b) {
     constexpr uint64_t relation = CMP_EQUAL | CMP_UNEQUAL | CMP_LESS | CMP_GREATER | CMP_IDENTICAL;
-    auto attempt = [&](int64_t mode, double digits, uint64_t *bits) {
-        Object *x = Numeric_Evaluate(Object_AddRef(a), mode, digits);
-        Object *y = Numeric_Evaluate(Object_AddRef(b), mode, digits);
-        bool numbers = Number_Is(x) && Number_Is(y);
-        *bits = numbers ? Compare(x, y, CMP_REQ_NUMERIC) : 0;
-        if (!numbers) {
-            *bits = (Number_Is(x) ? 0 : CMP_FIRST_NOT_NUMERIC) | (Number_Is(y) ? 0 : CMP_SECOND_NOT_NUMERIC);
-        }
-        Object_Release(x);
-        Object_Release(y);
+    // digits 0 asks the machine values, otherwise the error-bounded ones.
+    auto attempt = [&](double digits, uint64_t *bits) {
+        Ref x(digits ? Numeric_DecisionValue(Object_AddRef(a), digits) : Numeric_Evaluate(Object_AddRef(a), NUMERIC_MACHINE, 0));
+        Ref y(digits ? Numeric_DecisionValue(Object_AddRef(b), digits) : Numeric_Evaluate(Object_AddRef(b), NUMERIC_MACHINE, 0));
+        bool numbers = Number_Is(x.get()) && Number_Is(y.get());
+        *bits = numbers ? Compare(x.get(), y.get(), CMP_REQ_NUMERIC) : 0;
+        if (!numbers) *bits = (Number_Is(x.get()) ? 0 : CMP_FIRST_NOT_NUMERIC) | (Number_Is(y.get()) ? 0 : CMP_SECOND_NOT_NUMERIC);
         return numbers;
     };
+    // Machine doubles do not show what cancellation cost, so the values
+    // are taken with error bounds, first at machine precision; a quantity
+    // without a value in arbitrary precision is compared by its machine
+    // value alone.
     uint64_t bits;
-    if (!attempt(NUMERIC_MACHINE, 0, &bits)) return bits;
+    if (!attempt(kMachinePrecision, &bits)) {
+        attempt(0, &bits);
+        return bits;
+    }
     if (!(bits & CMP_EQUAL)) return bits;
-    if (!attempt(NUMERIC_PRECISION, kernel.settings.extraPrecisionLimit + kMachinePrecision, &bits)) return bits;
+    if (!attempt(kernel.settings.extraPrecisionLimit + kMachinePrecision, &bits)) return bits;
     if (!(bits & CMP_EQUAL)) return bits;
     Message_Emit(u"Calculate", u"ExtraPrecisionLimit",
                  Message_IntegerText(std::llround(kernel.settings.extraPrecisionLimit)), u"comparison");

@@ -25,11 +25,13 @@ enum NumericMode : int64_t {
 Object *Numeric_Evaluate(Object *x, int64_t mode, double digits);
 
 // The numeric relation of two numeric quantities that are not both numbers,
-// for Compare: evaluates both at machine precision and compares; when the
-// values cannot be told apart, again at ExtraPrecisionLimit + machine
-// precision digits; when still undecided emits Calculate::ExtraPrecisionLimit
-// ("comparison") and returns 0 (no relation). Otherwise returns the
-// numeric result bits of the comparison of the two values. Borrows both.
+// for Compare: compares their error-bounded values at machine precision
+// (their machine values when they have none in arbitrary precision); when
+// the values cannot be told apart, again at ExtraPrecisionLimit + machine
+// precision digits; when still undecided emits
+// Calculate::ExtraPrecisionLimit ("comparison") and returns 0 (no
+// relation). Otherwise returns the numeric result bits of the comparison of
+// the two values. Borrows both.
 uint64_t Numeric_CompareValues(Object *a, Object *b);
 
 // The value of x on which a numeric question is decided, computed with
