@@ -106,28 +106,15 @@ bool HasOpenStep(Object *x) {
     });
 }
 
-// The sign of the numeric quantity x: -1, 0 or 1, and 2 when it cannot be
-// decided (not numeric, complex, or too close to 0 to tell, which the
-// comparison message reports). The value is asked with an honest error
-// bound, at machine precision and then with extra precision, so that a
-// zero in disguise is not given the sign of its rounding noise. Borrows x.
+// The sign of a numeric quantity x by the numeric comparison with 0: -1, 0
+// or 1, and 2 when it cannot be decided (not numeric, complex, or too
+// close to 0 to tell, which the comparison reports). Borrows x.
 int SignOf(Object *x) {
-    if (!Object_IsNumeric(x) || HasOpenStep(x)) return 2;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        Ref v(Numeric_DecisionValue(Object_AddRef(x), AttemptDigits(attempt)));
-        if (!Number_Is(v.get())) {
-            // No value in arbitrary precision: the machine comparison.
-            uint64_t r = Compare(x, kernel.constants.integers[INT_ZERO], CMP_REQ_NUMERIC);
-            return r & CMP_GREATER ? 1 : r & CMP_LESS ? -1 : 2;
-        }
-        if (!IsRealNumber(v.get())) return 2;
-        if (!Number_IsInexact(v.get())) return Object_Sign(v.get());
-        uint64_t r = Compare(v.get(), kernel.constants.integers[INT_ZERO], CMP_REQ_NUMERIC);
-        if (r & CMP_GREATER) return 1;
-        if (r & CMP_LESS) return -1;
-    }
-    Message_Emit(u"Calculate", u"ExtraPrecisionLimit",
-                 Message_IntegerText(std::llround(kernel.settings.extraPrecisionLimit)), u"comparison");
+    if (HasOpenStep(x)) return 2;
+    uint64_t r = Compare(x, kernel.constants.integers[INT_ZERO], CMP_REQ_NUMERIC);
+    if (r & CMP_GREATER) return 1;
+    if (r & CMP_LESS) return -1;
+    if ((r & CMP_EQUAL) && !(r & (CMP_FIRST_UNORDERED | CMP_SECOND_UNORDERED))) return 0;
     return 2;
 }
 
