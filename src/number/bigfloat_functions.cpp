@@ -398,8 +398,9 @@ double ArcSinCarried(const BigFloat *x) {
 
 void BigFloat_AddError(BigFloat *b, double errorLog2) {
     double a = b->accuracy;
-    // -log2(2^-a + 2^e) = a - log2(1 + 2^(e + a)), computed on the small side.
-    double widened = a == kInfinity ? -errorLog2 : a - std::log2(1.0 + std::exp2(errorLog2 + a));
+    // -log2(2^-a + 2^e), computed on the small side so that an added error
+    // far above the old one does not overflow.
+    double widened = -Log2Add(-a, errorLog2);
     if (widened < a) BigFloat_SetAccuracy(b, widened);
 }
 
@@ -852,7 +853,7 @@ void BigFloat_ArSinh(BigFloat *dst, const BigFloat *x) {
     Finish(dst, r.get(), carried, kInfinity);
 }
 
-// With u = x - 1: dx / sqrt(2 (u - dx)) while dx <= u/2, else the
+// With u = x - 1: dx / sqrt((x - dx)^2 - 1) while dx <= u/2, else the
 // square-root growth arcosh(1 + v) <= sqrt(2v) for v = u + dx.
 void BigFloat_ArCosh(BigFloat *dst, const BigFloat *x) {
     if (x->kind == FloatOverflow && x->sign > 0) {
@@ -874,8 +875,12 @@ void BigFloat_ArCosh(BigFloat *dst, const BigFloat *x) {
     // x's accuracy also bounds u's stored value exactly: x - 1 is exact
     // on the mantissas.
     double uLog = u->kind == FloatZero ? -kInfinity : u->magnitude + Slack(u->magnitude);
-    double carried = dxLog <= uLog - 1.0 ? dxLog - 0.5 * (1.0 + Log2Sub(uLog - 2.0 * Slack(uLog), dxLog))
-                                         : 0.5 * (1.0 + Log2Add(uLog, dxLog));
+    double carried = 0.5 * (1.0 + Log2Add(uLog, dxLog));
+    if (dxLog <= uLog - 1.0) {
+        // (x - dx)^2 - 1 = (u - dx)(u - dx + 2).
+        double low = Log2Sub(uLog - 2.0 * Slack(uLog), dxLog);
+        carried = dxLog - 0.5 * (low + Log2Add(low, 1.0));
+    }
     // ln(x + sqrt((x - 1)(x + 1))).
     LocalFloat w, a, b, r;
     Working(w.get(), x, WorkBits(x));
