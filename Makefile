@@ -43,6 +43,7 @@ bench: deps
 	./build-bench/bench/vorlan_bench_arithmetic
 	./build-bench/bench/vorlan_bench_working_set
 	./build-bench/bench/vorlan_bench_definitions
+	./build-bench/bench/vorlan_bench_calculate
 	./build-bench/bench/vorlan_bench_rounding
 
 clean:

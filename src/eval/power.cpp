@@ -21,6 +21,8 @@
 #include "number/bigfloat_functions.h"
 #include "number/bigint.h"
 #include "number/complex.h"
+#include "number/constants.h"
+#include "number/elementary.h"
 #include "number/integer.h"
 #include "number/number_arith.h"
 #include "number/rational.h"
@@ -30,8 +32,6 @@
 #include "object/symbol.h"
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 
 // A BigFloat work record that frees its limbs on every way out.
 struct Float : BigFloat {
@@ -248,9 +248,8 @@ Object *FromFloat(const BigFloat *f) { return Real_Normalize(Real_FromBigFloat(f
 // exponent that fits a word stays exact and powers by squaring). Other
 // exponents go through exp(y log|x|); a negative base then takes its sign
 // from an integral exponent, or otherwise gives the complex value in polar
-// form, whose angle pi*y is taken in machine arithmetic with an accuracy
-// capped by that of y. Consumes both.
-Object *BigRealPower(Object *base, Object *exponent, double bits, uint64_t flags) {
+// form. Consumes both.
+Object *BigRealPower(Object *base, Object *exponent, double bits) {
     Ref b(base), e(exponent);
     Float x, y, r;
     Number_ToBigFloat(base, &x, bits);
@@ -276,15 +275,13 @@ Object *BigRealPower(Object *base, Object *exponent, double bits, uint64_t flags
         if (Mod4(AsRational(exponent)->numerator) == 3) BigFloat_Negate(&r, &r);
         return Complex_MakeImaginary(FromFloat(&r));
     }
-    double t = BigFloat_ToDouble(&y);
-    double accuracy = std::min({50.0, y.accuracy - 2, 50.0 - std::log2(std::fabs(t) + 1)});
-    if (!(accuracy > 1) || !BigFloat_IsFinite(&r)) return Unevaluated(b.release(), e.release(), flags);
-    double angle = kPi * std::fmod(t, 2.0);
-    Float c, s;
-    BigFloat_FromDouble(&c, std::cos(angle));
-    BigFloat_FromDouble(&s, std::sin(angle));
-    BigFloat_SetAccuracy(&c, accuracy);
-    BigFloat_SetAccuracy(&s, accuracy);
+    // The principal value |x|^y (cos pi y + i sin pi y), the angle taken
+    // with pi at the exponent's precision.
+    Float pi, angle, c, s;
+    Constant_Pi(&pi, BigFloat_Precision(&y) + 32);
+    BigFloat_Mul(&angle, &pi, &y);
+    BigFloat_Cos(&c, &angle);
+    BigFloat_Sin(&s, &angle);
     BigFloat_Mul(&c, &c, &r);
     BigFloat_Mul(&s, &s, &r);
     return Complex_Make(FromFloat(&c), FromFloat(&s));
@@ -318,7 +315,7 @@ Object *SaturatedPower(Object *base, Object *exponent) {
 }
 
 // Real numbers with at least one Real operand.
-Object *RealPower(Object *base, Object *exponent, uint64_t flags) {
+Object *RealPower(Object *base, Object *exponent) {
     if (IsSaturatedReal(base) || IsSaturatedReal(exponent)) return SaturatedPower(base, exponent);
     Ref b(base), e(exponent);
     if (Number_IsZero(base)) {
@@ -329,7 +326,7 @@ Object *RealPower(Object *base, Object *exponent, uint64_t flags) {
     }
     if (!IsMachine(base) && !IsMachine(exponent)) {
         double bits = std::min(PrecisionBits(base), PrecisionBits(exponent)) + 32;
-        return BigRealPower(b.release(), e.release(), bits, flags);
+        return BigRealPower(b.release(), e.release(), bits);
     }
     double x = Number_ToDouble(base), y = Number_ToDouble(exponent);
     bool integral = Object_IsInteger(exponent) || std::floor(y) == y;
@@ -340,7 +337,7 @@ Object *RealPower(Object *base, Object *exponent, uint64_t flags) {
     if (std::isnan(r)) return Indeterminate();
     // Beyond the double range: the computation continues in arbitrary
     // precision, exact operands entering with machine precision.
-    return BigRealPower(b.release(), e.release(), 53, flags);
+    return BigRealPower(b.release(), e.release(), 53);
 }
 
 // ---- Complex numbers ------------------------------------------------------------
@@ -447,10 +444,18 @@ Object *ComplexPower(Object *base, Object *exponent, uint64_t flags) {
     if (Object_IsInteger(exponent)) return ComplexIntegerPower(b.release(), e.release());
     if (!Number_IsInexact(base) && !Number_IsInexact(exponent))
         return Unevaluated(b.release(), e.release(), flags);
-    // The complex logarithm needs the argument (an arctangent), which is
-    // available in machine arithmetic only: arbitrary-precision complex
-    // powers stay unevaluated.
-    if (!IsMachine(base) && !IsMachine(exponent)) return Unevaluated(b.release(), e.release(), flags);
+    if (!IsMachine(base) && !IsMachine(exponent)) {
+        // exp(y log x), the exact operand taken at the inexact one's
+        // precision.
+        Object *x = Number_IsInexact(base) ? b.release() : Arith_Absorb(exponent, b.release());
+        Object *y = Number_IsInexact(exponent) ? e.release() : Arith_Absorb(base, e.release());
+        if (!x || !y) {
+            Object_Release(x);
+            Object_Release(y);
+            return Indeterminate();
+        }
+        return Elementary_Exp(Number_Multiply(y, Elementary_Log(x)));
+    }
     double xr, xi, yr, yi;
     Parts(base, &xr, &xi);
     Parts(exponent, &yr, &yi);
@@ -461,25 +466,12 @@ Object *ComplexPower(Object *base, Object *exponent, uint64_t flags) {
 Object *NumberPower(Object *base, Object *exponent, uint64_t flags) {
     uint64_t tb = Object_Type(base), te = Object_Type(exponent);
     if (tb == TYPE_COMPLEX || te == TYPE_COMPLEX) return ComplexPower(base, exponent, flags);
-    if (tb == TYPE_REAL || te == TYPE_REAL) return RealPower(base, exponent, flags);
+    if (tb == TYPE_REAL || te == TYPE_REAL) return RealPower(base, exponent);
     if (te == TYPE_INTEGER) return ExactPower(base, exponent);
     return RootPower(base, exponent, flags);
 }
 
 // ---- Symbols and expressions ------------------------------------------------------
-
-// E ^ Real: the exponential function of the Real. Consumes y.
-Object *Exponential(Object *y) {
-    Ref owned(y);
-    if (Real_IsMachine(y)) {
-        double r = std::exp(AsReal(y)->value);
-        if (std::isnormal(r)) return Real_FromDouble(r);
-    }
-    Float x, r;
-    Number_ToBigFloat(y, &x, 53);
-    BigFloat_Exp(&r, &x);
-    return FromFloat(&r);
-}
 
 // The power of a non-number base to a number exponent that holds for any
 // base: x^0 = 1 and the inexact zero exponents. Null when none applies.
@@ -608,7 +600,7 @@ Object *Arith_PowerPair(Object *base, Object *exponent, uint64_t flags) {
     if (numberBase && Integer_Is(base, 1))
         return Infinity_Classify(exponent, nullptr, nullptr) != 0 ? Indeterminate() : Int(1);
     if (base == BuiltinBorrowed(SYM_E) && Object_IsReal(exponent) && !IsSaturatedReal(exponent))
-        return Exponential(e.release());
+        return Elementary_Exp(e.release());
 
     // An inexact number meeting a numeric partner makes the partner a number.
     if (numberBase && Number_IsInexact(base) && Object_IsNumeric(exponent))

@@ -17,6 +17,7 @@
 #include "kernel/print.h"
 #include "kernel/state.h"
 #include "number/complex.h"
+#include "number/elementary.h"
 #include "number/integer.h"
 #include "number/rational.h"
 #include "number/real.h"
@@ -291,7 +292,7 @@ const BuiltinSymbol kValueSymbols[] = {
 const NativeTable *const kModuleNatives[] = {
     &ArithNatives,   &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
     &NumericNatives, &PatternNatives,   &PowerNatives,   &PrintNatives,      &RealNatives,      &RelationNatives,
-    &ReplaceNatives, &RoundingNatives, &SetNatives,
+    &ReplaceNatives, &RoundingNatives, &SetNatives, &ElementaryNatives,
 };
 
 // The tables of output formatters.

@@ -1,7 +1,9 @@
 // BigFloat records: normalisation and the guard bits, conversions to and
 // from doubles at the edges of the double range, the special kinds, error
-// propagation through sums, products and quotients, and comparison within
-// the error bounds.
+// propagation through sums, products and quotients, comparison within
+// the error bounds, and the elementary kernels' special arguments and
+// identities (their digits are checked against MPFR in the differential
+// tests).
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -13,8 +15,11 @@
 #include <vector>
 
 #include "kernel/state.h"
+#include "kernel_fixture.h"
 #include "number/bigfloat.h"
+#include "number/bigfloat_functions.h"
 #include "number/bigint.h"
+#include "number/constants.h"
 
 namespace {
 
@@ -469,4 +474,271 @@ TEST(BigFloat, DestinationMayBeAnOperand) {
     EXPECT_EQ(BigFloat_CompareDigits(&local, a), 0);
     BigFloat_Release(&local);
     EXPECT_EQ(local.limbs, nullptr);
+}
+
+// ---- Elementary kernels ---------------------------------------------------------
+
+namespace {
+
+using BigFloatFunctions = KernelTest;
+
+using Unary = void (*)(BigFloat *, const BigFloat *);
+
+// x = v * 2^shift with `bits` bits of precision.
+void Inexact(BigFloat *x, int64_t v, double bits, int64_t shift = 0) {
+    BigFloat_SetSmall(x, v);
+    BigFloat_Scale(x, shift);
+    BigFloat_SetPrecision(x, bits, 2);
+}
+
+// a and b agree within their bounds, and a carries at least `bits` bits.
+::testing::AssertionResult Agree(const BigFloat *a, const BigFloat *b, double bits) {
+    if (a->kind < 0 || b->kind < 0) return ::testing::AssertionFailure() << "kinds " << a->kind << ", " << b->kind;
+    if (BigFloat_Compare(a, b) != 0)
+        return ::testing::AssertionFailure() << BigFloat_ToDouble(a) << " differs from " << BigFloat_ToDouble(b);
+    if (a->accuracy < bits) return ::testing::AssertionFailure() << "accuracy " << a->accuracy << " below " << bits;
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+TEST_F(BigFloatFunctions, SpecialArguments) {
+    LocalFloat x, r;
+    struct Case {
+        Unary f;
+        int64_t zeroKind, underflowKind, overflowKind;  // results for +0 (accuracy 50), +Underflow, +Overflow
+    };
+    // Odd functions keep a zero and FloatUnderflow; sin, cos and tan of a
+    // huge value say nothing; cos and cosh of a tiny one are 1.
+    const Case cases[] = {
+        {BigFloat_Sin, FloatZero, FloatUnderflow, FloatIndeterminate},
+        {BigFloat_Cos, FloatUnit, FloatUnit, FloatIndeterminate},
+        {BigFloat_Tan, FloatZero, FloatUnderflow, FloatIndeterminate},
+        {BigFloat_ArcTan, FloatZero, FloatUnderflow, FloatRegular},
+        {BigFloat_ArcSin, FloatZero, FloatUnderflow, FloatIndeterminate},
+        {BigFloat_ArcCos, FloatRegular, FloatRegular, FloatIndeterminate},
+        {BigFloat_Sinh, FloatZero, FloatUnderflow, FloatOverflow},
+        {BigFloat_Cosh, FloatUnit, FloatUnit, FloatOverflow},
+        {BigFloat_Tanh, FloatZero, FloatUnderflow, FloatUnit},
+        {BigFloat_ArSinh, FloatZero, FloatUnderflow, FloatOverflow},
+        {BigFloat_ArCosh, FloatIndeterminate, FloatIndeterminate, FloatOverflow},
+        {BigFloat_ArTanh, FloatZero, FloatUnderflow, FloatIndeterminate},
+    };
+    for (const Case &c : cases) {
+        int i = static_cast<int>(&c - cases);
+        BigFloat_SetZero(x.get(), 50);
+        c.f(r.get(), x.get());
+        EXPECT_EQ(r->kind, c.zeroKind) << i;
+        // A zero's error bound comes through: at most what the interval forces.
+        if (r->kind >= 0) {
+            EXPECT_GE(r->accuracy, 49) << i;
+        }
+        BigFloat_SetSpecial(x.get(), FloatUnderflow, 1);
+        c.f(r.get(), x.get());
+        EXPECT_EQ(r->kind, c.underflowKind) << i;
+        BigFloat_SetSpecial(x.get(), FloatOverflow, 1);
+        c.f(r.get(), x.get());
+        EXPECT_EQ(r->kind, c.overflowKind) << i;
+        BigFloat_SetSpecial(x.get(), FloatIndeterminate, 0);
+        c.f(r.get(), x.get());
+        EXPECT_EQ(r->kind, FloatIndeterminate) << i;
+        // An exact argument has no exact value to give.
+        BigFloat_SetSmall(x.get(), 1);
+        BigFloat_Scale(x.get(), -1);
+        c.f(r.get(), x.get());
+        EXPECT_EQ(r->kind, FloatIndeterminate) << i;
+    }
+    // Domains: |x| > 1 for arcsin, arccos, artanh (and 1 itself), x < 1 for
+    // arcosh.
+    Inexact(x.get(), 3, 100, -1);
+    for (Unary f : {BigFloat_ArcSin, BigFloat_ArcCos, BigFloat_ArTanh}) {
+        f(r.get(), x.get());
+        EXPECT_EQ(r->kind, FloatIndeterminate);
+    }
+    Inexact(x.get(), 1, 100);
+    BigFloat_ArTanh(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    Inexact(x.get(), 1, 100, -1);
+    BigFloat_ArCosh(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    // The angle of the origin, and of two exact coordinates.
+    LocalFloat y;
+    BigFloat_SetZero(x.get(), 60);
+    BigFloat_SetZero(y.get(), 60);
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    BigFloat_SetSmall(x.get(), 1);
+    BigFloat_SetSmall(y.get(), 1);
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    // Roots: n = 0 and negative radicands are indeterminate, an exact 1
+    // stays 1, a zero's root keeps a share of its accuracy.
+    Inexact(x.get(), -2, 100);
+    BigFloat_Root(r.get(), x.get(), 3);
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    BigFloat_Root(r.get(), x.get(), 0);
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    BigFloat_SetSmall(x.get(), 1);
+    BigFloat_Root(r.get(), x.get(), 7);
+    EXPECT_EQ(r->kind, FloatUnit);
+    EXPECT_EQ(r->accuracy, INF);
+    BigFloat_SetZero(x.get(), 90);
+    BigFloat_Root(r.get(), x.get(), 3);
+    EXPECT_EQ(r->kind, FloatZero);
+    EXPECT_EQ(r->accuracy, 30);
+    // cos of a zero known to 50 bits is 1 known to about 100 bits.
+    BigFloat_SetZero(x.get(), 50);
+    BigFloat_Cos(r.get(), x.get());
+    EXPECT_GE(r->accuracy, 100);
+}
+
+// Arguments without accuracy left must not cost their magnitude: the
+// value 10^100000 known to 50 digits (accuracy about -332000 bits).
+TEST_F(BigFloatFunctions, ArgumentsWithoutAccuracyStayCheap) {
+    LocalFloat x, ten, r;
+    BigFloat_SetSmall(ten.get(), 10);
+    BigFloat_SetPrecision(ten.get(), 60 * LOG2_10, 2);
+    BigFloat_PowerSmall(x.get(), ten.get(), 100000);
+    BigFloat_SetPrecision(x.get(), 50 * LOG2_10, 2);
+    ASSERT_LT(x->accuracy, -330000);
+    for (Unary f : {BigFloat_Sin, BigFloat_Cos}) {
+        f(r.get(), x.get());
+        EXPECT_EQ(r->kind, FloatZero);
+        EXPECT_LE(r->accuracy, 0);
+    }
+    BigFloat_Tan(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    BigFloat_Exp(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatOverflow);
+    BigFloat_Sinh(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatOverflow);
+    BigFloat_Negate(x.get(), x.get());
+    BigFloat_Exp(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatUnderflow);
+    // arctan is -pi/2 within 10^-100000, far below the 166 bits of pi/2.
+    BigFloat_ArcTan(r.get(), x.get());
+    LocalFloat halfPi;
+    Constant_Pi(halfPi.get(), 200);
+    BigFloat_Scale(halfPi.get(), -1);
+    BigFloat_Negate(halfPi.get(), halfPi.get());
+    EXPECT_TRUE(Agree(r.get(), halfPi.get(), 150));
+    // ln keeps the argument's precision as its accuracy.
+    BigFloat_Negate(x.get(), x.get());
+    BigFloat_Log(r.get(), x.get());
+    EXPECT_NEAR(BigFloat_ToDouble(r.get()), 100000 * std::log(10.0), 1e-6);
+    EXPECT_GE(r->accuracy, 160);
+}
+
+// Identities between the kernels at 300 bits: the values agree within
+// their bounds, and each bound is about as tight as the argument allows.
+TEST_F(BigFloatFunctions, KernelsAgreeWithEachOther) {
+    const double bits = 300;
+    LocalFloat x, a, b, c, one, r;
+    BigFloat_SetSmall(one.get(), 1);
+    for (int64_t v : {-7, 1, 3, 5, 11, 1000003}) {
+        Inexact(x.get(), v, bits, -2);
+        // sin^2 + cos^2 = 1, tan = sin / cos, even past the reduction.
+        BigFloat_Sin(a.get(), x.get());
+        BigFloat_Cos(b.get(), x.get());
+        BigFloat_Mul(c.get(), a.get(), a.get());
+        BigFloat_Mul(r.get(), b.get(), b.get());
+        BigFloat_Add(r.get(), r.get(), c.get());
+        EXPECT_TRUE(Agree(r.get(), one.get(), bits - 30)) << v;
+        BigFloat_Div(c.get(), a.get(), b.get());
+        BigFloat_Tan(r.get(), x.get());
+        EXPECT_TRUE(Agree(r.get(), c.get(), bits - 40)) << v;
+        // The angle of (cos x, sin x) is x reduced into (-pi, pi].
+        BigFloat_ArcTan2(r.get(), a.get(), b.get());
+        BigFloat_Sin(c.get(), r.get());
+        EXPECT_TRUE(Agree(c.get(), a.get(), bits - 40)) << v;
+        // cosh^2 - sinh^2 = 1 and tanh = sinh / cosh, for the small ones.
+        if (std::abs(v) < 100) {
+            BigFloat_Sinh(a.get(), x.get());
+            BigFloat_Cosh(b.get(), x.get());
+            BigFloat_Mul(c.get(), a.get(), a.get());
+            BigFloat_Mul(r.get(), b.get(), b.get());
+            BigFloat_Sub(r.get(), r.get(), c.get());
+            EXPECT_TRUE(Agree(r.get(), one.get(), bits - 40)) << v;
+            BigFloat_Div(c.get(), a.get(), b.get());
+            BigFloat_Tanh(r.get(), x.get());
+            EXPECT_TRUE(Agree(r.get(), c.get(), bits - 30)) << v;
+            // The inverse hyperbolic functions undo them.
+            BigFloat_ArSinh(r.get(), a.get());
+            EXPECT_TRUE(Agree(r.get(), x.get(), bits - 30)) << v;
+            BigFloat_ArTanh(r.get(), c.get());
+            EXPECT_TRUE(Agree(r.get(), x.get(), bits - 40)) << v;
+            BigFloat_ArCosh(r.get(), b.get());
+            a->sign = 1;
+            BigFloat_Copy(c.get(), x.get());
+            c->sign = 1;
+            EXPECT_TRUE(Agree(r.get(), c.get(), bits - 40)) << v;
+        }
+    }
+    // arcsin, arccos and arctan undo sin, cos and tan on their ranges.
+    for (int64_t v : {-5, -1, 1, 3, 6}) {
+        Inexact(x.get(), v, bits, -2);
+        BigFloat_Sin(a.get(), x.get());
+        BigFloat_ArcSin(r.get(), a.get());
+        EXPECT_TRUE(Agree(r.get(), x.get(), bits - 30)) << v;
+        BigFloat_Tan(a.get(), x.get());
+        BigFloat_ArcTan(r.get(), a.get());
+        EXPECT_TRUE(Agree(r.get(), x.get(), bits - 30)) << v;
+        x->sign = 1;
+        BigFloat_Cos(a.get(), x.get());
+        BigFloat_ArcCos(r.get(), a.get());
+        EXPECT_TRUE(Agree(r.get(), x.get(), bits - 30)) << v;
+    }
+    // The quadrants of the angle: (-1, 1) is 3 pi/4, (-1, -1) is -3 pi/4,
+    // (-1, 0) is pi.
+    LocalFloat pi, y;
+    Constant_Pi(pi.get(), bits + 20);
+    Inexact(x.get(), -1, bits);
+    Inexact(y.get(), 1, bits);
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    BigFloat_SetSmall(c.get(), 3);
+    BigFloat_Mul(c.get(), c.get(), pi.get());
+    BigFloat_Scale(c.get(), -2);
+    EXPECT_TRUE(Agree(r.get(), c.get(), bits - 4));
+    BigFloat_Negate(y.get(), y.get());
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    BigFloat_Negate(c.get(), c.get());
+    EXPECT_TRUE(Agree(r.get(), c.get(), bits - 4));
+    BigFloat_SetZero(y.get(), bits);
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    EXPECT_TRUE(Agree(r.get(), pi.get(), bits - 4));
+    // Roots: r^n = x, for square roots, small and large indices and
+    // negative ones.
+    Inexact(x.get(), 7, bits, 3);
+    for (int64_t n : {2, 3, -2, -5, 17, 250}) {
+        BigFloat_Root(r.get(), x.get(), n);
+        BigFloat_PowerSmall(c.get(), r.get(), n);
+        EXPECT_TRUE(Agree(c.get(), x.get(), bits - 20 - std::log2(std::abs(static_cast<double>(n))) - 6)) << n;
+    }
+}
+
+TEST_F(BigFloatFunctions, DestinationMayBeTheArgument) {
+    LocalFloat x, r;
+    for (Unary f : {BigFloat_Sin, BigFloat_Cos, BigFloat_Tan, BigFloat_ArcTan, BigFloat_ArcSin, BigFloat_ArcCos,
+                    BigFloat_Sinh, BigFloat_Cosh, BigFloat_Tanh, BigFloat_ArSinh, BigFloat_ArTanh, BigFloat_Exp,
+                    BigFloat_Log}) {
+        Inexact(x.get(), 3, 200, -2);
+        f(r.get(), x.get());
+        f(x.get(), x.get());
+        EXPECT_EQ(BigFloat_CompareDigits(x.get(), r.get()), 0);
+        EXPECT_EQ(x->accuracy, r->accuracy);
+    }
+    Inexact(x.get(), 5, 200, -1);
+    BigFloat_ArCosh(r.get(), x.get());
+    BigFloat_ArCosh(x.get(), x.get());
+    EXPECT_EQ(BigFloat_CompareDigits(x.get(), r.get()), 0);
+    Inexact(x.get(), 5, 200, -1);
+    BigFloat_Root(r.get(), x.get(), 5);
+    BigFloat_Root(x.get(), x.get(), 5);
+    EXPECT_EQ(BigFloat_CompareDigits(x.get(), r.get()), 0);
+    LocalFloat y;
+    Inexact(x.get(), 5, 200, -1);
+    Inexact(y.get(), -2, 200);
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    BigFloat_ArcTan2(y.get(), y.get(), x.get());
+    EXPECT_EQ(BigFloat_CompareDigits(y.get(), r.get()), 0);
 }
