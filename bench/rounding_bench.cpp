@@ -26,13 +26,13 @@ int main() {
            Python("from fractions import Fraction as F\nimport math\n",
                   "[math.floor(F(k, 7) + F(1, 3)) for k in range(1, " + n + " + 1)]"),
            "CPython math.floor of Fractions");
-    Report("Floor(k*2^(1/2)), k = 1..10^5", bench::Ours("Length(Iterate(Floor(k*2^(1/2)), {k, " + n + "}))"),
+    Report("Floor(k*Sqrt(2)), k = 1..10^5", bench::Ours("Length(Iterate(Floor(k*Sqrt(2)), {k, " + n + "}))"),
            Python("import math\n", "[math.floor(k*math.sqrt(2)) for k in range(1, " + n + " + 1)]"),
            "CPython math.floor of doubles");
-    Report("Floor(k*2^(1/2)), exact reference", bench::Ours("Length(Iterate(Floor(k*2^(1/2)), {k, " + n + "}))"),
+    Report("Floor(k*Sqrt(2)), exact reference", bench::Ours("Length(Iterate(Floor(k*Sqrt(2)), {k, " + n + "}))"),
            Python("import math\n", "[math.isqrt(2*k*k) for k in range(1, " + n + " + 1)]"),
            "CPython math.isqrt(2 k^2), exact");
-    Report("Floor(k^(1/2)), k = 1..10^5", bench::Ours("Length(Iterate(Floor(k^(1/2)), {k, " + n + "}))"),
+    Report("Floor(Sqrt(k)), k = 1..10^5", bench::Ours("Length(Iterate(Floor(Sqrt(k)), {k, " + n + "}))"),
            Python("import math\n", "[math.floor(math.sqrt(k)) for k in range(1, " + n + " + 1)]"),
            "CPython math.floor(math.sqrt(k))");
     Report("Round(k*Pi/3), k = 1..10^5", bench::Ours("Length(Iterate(Round(k*Pi/3), {k, " + n + "}))"),
