@@ -257,10 +257,21 @@ Object *BigRealPower(Object *base, Object *exponent, double bits) {
         BigFloat_PowerSmall(&r, &x, AsInteger(exponent)->small);
         return FromFloat(&r);
     }
-    Number_ToBigFloat(exponent, &y, bits);
     if (x.accuracy == std::numeric_limits<double>::infinity()) BigFloat_SetPrecision(&x, bits, 2);
     bool negative = x.sign < 0;
     if (negative) BigFloat_Negate(&x, &x);
+    if (!negative && Object_IsRational(exponent)) {
+        // x^(p/q) for a small root index: the root by Newton's iteration,
+        // then the integer power; far cheaper than exp(y log x).
+        Object *p = AsRational(exponent)->numerator, *q = AsRational(exponent)->denominator;
+        if (Object_Subtype(q) == SUB_SMALL && AsInteger(q)->small <= 100 && Object_Subtype(p) == SUB_SMALL &&
+            std::llabs(AsInteger(p)->small) <= 1024) {
+            BigFloat_Root(&r, &x, AsInteger(q)->small);
+            BigFloat_PowerSmall(&r, &r, AsInteger(p)->small);
+            return FromFloat(&r);
+        }
+    }
+    Number_ToBigFloat(exponent, &y, bits);
     BigFloat_Log(&r, &x);
     BigFloat_Mul(&r, &r, &y);
     BigFloat_Exp(&r, &r);
