@@ -43,6 +43,7 @@ bench: deps
 	./build-bench/bench/vorlan_bench_arithmetic
 	./build-bench/bench/vorlan_bench_working_set
 	./build-bench/bench/vorlan_bench_definitions
+	./build-bench/bench/vorlan_bench_expand
 
 clean:
 	rm -rf build build-sanitize build-bench build-fuzz
