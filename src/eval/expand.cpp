@@ -161,8 +161,8 @@ Object *ExpandSum(Object *e, int64_t depth) {
 // The first sum among the factors of the evaluated product p distributed
 // one term at a time, the product of each term with all the other factors,
 // the other sums among them, evaluated and expanded again. This is for
-// products in which a term may combine with another sum (a term 1/(a + b)
-// against the sum a + b), where only the product with that sum itself
+// products in which a term may combine with another sum ((c + 1/(z - 1))
+// (z - 1) is 1 - c + c z), where only the product with that sum itself
 // shows what the term becomes. Borrows p and sum (a factor of p); returns a
 // new reference.
 Object *DistributeFirst(Object *p, Object *sum, int64_t depth) {
