@@ -255,18 +255,25 @@ struct Level {
 // Multiplies out the power e = s^n of the sum s of m terms t_1, ..., t_m:
 // the sum, over the exponents k_1 + ... + k_m = n, of the multinomial
 // coefficient n! / (k_1! ... k_m!) times the expanded powers t_j^k_j, each
-// product evaluated and expanded. Consumes e.
+// product evaluated and expanded. The powers are those that expanding
+// (t_j + ... + t_m)^r as t_j times the sum of the rest, one term after the
+// other, meets: every t_j^k_j down to the last term with a positive
+// exponent, and the last term's t_m^0 when the one before it takes all that
+// is left, but none of the zeroth powers after that (the zeroth power of a
+// sum of several terms is 1). Zeroth powers are 1 except for an inexact
+// number, whose zeroth power 1.0 stays a factor. Consumes e.
 Object *ExpandPower(Object *e, int64_t n, int64_t depth) {
     Ref power(e);
     Object *s = Expression_At(e, 1);
     size_t m = size_t(Expression_Length(s));
-    // powers[j * n + k - 1]: the expanded t_j^k, for k from 1 to n.
-    if (uint64_t(n) > SIZE_MAX / sizeof(Ref) / m) throw std::bad_alloc();
+    // powers[j * (n + 1) + k]: the expanded t_j^k, for k from 0 to n.
+    if (uint64_t(n) >= SIZE_MAX / sizeof(Ref) / m) throw std::bad_alloc();
+    size_t row = size_t(n) + 1;
     std::vector<Ref> powers;
-    powers.reserve(m * size_t(n));
+    powers.reserve(m * row);
     for (size_t j = 0; j < m; ++j) {
         Object *t = Expression_At(s, int64_t(j + 1));
-        for (int64_t k = 1; k <= n; ++k) {
+        for (int64_t k = 0; k <= n; ++k) {
             Object *p = k == 1 ? Object_AddRef(t) : Object_Evaluate(Expression_New(Builtin(SYM_Power), Object_AddRef(t), Integer_FromSmall(k)));
             powers.emplace_back(IsExpandedTerm(p) ? p : Expand(p, depth + 1));
         }
@@ -275,6 +282,10 @@ Object *ExpandPower(Object *e, int64_t n, int64_t depth) {
     Terms terms;
     std::vector<Object *> chosen;  // borrowed from powers; the coefficient first
     chosen.push_back(nullptr);
+    auto choose = [&](size_t j, int64_t k) {
+        Object *p = powers[j * row + size_t(k)].get();
+        if (!Integer_Is(p, 1)) chosen.push_back(p);
+    };
     std::vector<Level> levels;
     levels.push_back({n, 0, 1, Ref(Integer_FromSmall(1)), Ref(Integer_FromSmall(1))});
     while (!levels.empty()) {
@@ -286,7 +297,7 @@ Object *ExpandPower(Object *e, int64_t n, int64_t depth) {
         }
         int64_t k = l.k, rem = l.rem;
         chosen.resize(l.chosen);
-        if (k > 0) chosen.push_back(powers[j * size_t(n) + size_t(k - 1)].get());
+        choose(j, k);
         Ref coefficient(Number_Multiply(Object_AddRef(l.coefficient.get()), Object_AddRef(l.binomial.get())));
         // On to the next choice at this level; a binomial beyond the limit
         // of integers stays the Overflow it became.
@@ -297,6 +308,7 @@ Object *ExpandPower(Object *e, int64_t n, int64_t depth) {
         l.k = k + 1;
         if (k == rem) {
             // The terms after j take exponent 0.
+            if (j + 2 == m) choose(j + 1, 0);
             Object **factors = chosen.data();
             size_t count = chosen.size();
             if (Integer_Is(coefficient.get(), 1)) {

@@ -29,7 +29,9 @@ bool IsPowerOfSum(Object *e, int64_t *n) {
 // sums again; a product expands its factors, multiplies, and distributes
 // its first sum, each term's product with the other factors evaluated and
 // expanded again; a power s^n with s = a + r is the sum of Binomial(n, i)
-// Expand(r^(n - i)) Expand(a^i), each summand evaluated and expanded. It is
+// Expand(r^(n - i)) Expand(a^i), each summand evaluated and expanded, the
+// powers expanded as they are built (r^1 by the same rule, r^0 as it is,
+// so that a zeroth power is evaluated only in the summand). It is
 // exponential in the number of sums of a product, so only small inputs go
 // through it. Consumes e.
 Object *Reference(Object *e) {
@@ -73,8 +75,8 @@ Object *Reference(Object *e) {
     std::vector<Object *> summands;
     Ref binomial(Int(1));
     for (int64_t i = 0; i <= n; ++i) {
-        Object *rPower = Reference(Evaluated(SYM_Power, {Object_AddRef(r.get()), Int(n - i)}));
-        Object *aPower = Reference(Evaluated(SYM_Power, {Object_AddRef(a), Int(i)}));
+        Object *rPower = Reference(Expression_New(Builtin(SYM_Power), Object_AddRef(r.get()), Int(n - i)));
+        Object *aPower = Reference(Expression_New(Builtin(SYM_Power), Object_AddRef(a), Int(i)));
         summands.push_back(Reference(Evaluated(SYM_Times, {Object_AddRef(binomial.get()), rPower, aPower})));
         binomial.reset(Integer_DivMod(Integer_Multiply(binomial.release(), Int(n - i)), Int(i + 1), nullptr));
     }
@@ -181,6 +183,13 @@ TEST_F(ExpandTest, TermsThatMeetTheOtherSums) {
         "(1 + x*(1 + y))*(1 + x + x*y)",
         "(a + b)^(-2)*(a + b + c)^2",
     };
+    for (const char *text : texts) ExpectAsReference(text);
+}
+
+// Inexact numbers in the sums: the zeroth powers of inexact terms stay as
+// factors 1.0 wherever the expansion one sum at a time meets them.
+TEST_F(ExpandTest, ZerothPowersOfInexactTerms) {
+    const char *const texts[] = {"(0.5 + x)^2", "(x + y + 0.5)^3", "(0.5 + x + y + z)^4", "(2.5 + x)^2*(y + 1)"};
     for (const char *text : texts) ExpectAsReference(text);
 }
 
