@@ -39,8 +39,9 @@
 
 namespace {
 
-// Levels of nesting below which expansion leaves an expression as it is;
-// each level takes a few hundred bytes of the evaluation stack.
+// Levels of nesting beyond which expansion leaves an expression as it is;
+// each level takes a few hundred bytes of the evaluation stack, of which
+// this is a small part.
 constexpr int64_t kMaxDepth = 100000;
 
 // Terms collected before the first intermediate sum.
@@ -113,7 +114,10 @@ private:
             terms_.push_back(std::move(held));
             return;
         }
-        for (int64_t i = 1; i <= Expression_Length(term); ++i) terms_.emplace_back(Object_AddRef(Expression_At(term, i)));
+        for (int64_t i = 1; i <= Expression_Length(term); ++i) {
+            Ref t(Object_AddRef(Expression_At(term, i)));
+            terms_.push_back(std::move(t));
+        }
     }
 
     std::vector<Ref> terms_;
@@ -194,8 +198,9 @@ Object *Distribute(Object *p, int64_t depth) {
     for (Object *s : sums)
         for (int64_t i = 1; i <= Expression_Length(s); ++i)
             if (HasSumBase(Expression_At(s, i))) return DistributeFirst(p, sums[0], depth);
+    Ref first(others.empty() ? Integer_FromSmall(1) : Product(others.data(), others.size()));
     std::vector<Ref> running;
-    running.emplace_back(others.empty() ? Integer_FromSmall(1) : Product(others.data(), others.size()));
+    running.push_back(std::move(first));
     for (size_t k = 0;; ++k) {
         Object *s = sums[k];
         Terms terms;
@@ -210,6 +215,7 @@ Object *Distribute(Object *p, int64_t depth) {
             running.push_back(std::move(sum));
             continue;
         }
+        running.reserve(size_t(Expression_Length(sum.get())));
         for (int64_t i = 1; i <= Expression_Length(sum.get()); ++i) running.emplace_back(Object_AddRef(Expression_At(sum.get(), i)));
     }
 }
@@ -223,12 +229,10 @@ Object *ExpandProduct(Object *e, int64_t depth) {
     std::vector<Ref> factors;
     factors.reserve(size_t(n));
     for (int64_t i = 1; i <= n; ++i) {
-        Object *f = Object_AddRef(Expression_At(e, i));
-        if (!IsExpandedFactor(f)) {
-            f = Expand(f, depth + 1);
-            changed = true;
-        }
-        factors.emplace_back(f);
+        Object *f = Expression_At(e, i);
+        Object *g = IsExpandedFactor(f) ? Object_AddRef(f) : Expand(Object_AddRef(f), depth + 1);
+        changed |= g != f;
+        factors.emplace_back(g);
     }
     if (changed) {
         Object *p = Expression_NewSized(Builtin(SYM_Times), n);
