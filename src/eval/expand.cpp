@@ -20,7 +20,8 @@
 //    stays proportional to the result plus one batch, even when most terms
 //    cancel.
 // Exact coefficients add and multiply associatively, so combining earlier
-// gives the same canonical sum as combining at the end.
+// gives the same canonical sum as combining at the end; inexact ones are
+// rounded in another order, so they may differ from it in the last bits.
 //
 // Expansion recurses once per level of nesting of the expression (never per
 // term, factor or summand) and leaves parts deeper than kMaxDepth alone.
