@@ -45,6 +45,7 @@ bench: deps
 	./build-bench/bench/vorlan_bench_definitions
 	./build-bench/bench/vorlan_bench_calculate
 	./build-bench/bench/vorlan_bench_rounding
+	./build-bench/bench/vorlan_bench_expand
 
 clean:
 	rm -rf build build-sanitize build-bench build-fuzz

@@ -7,6 +7,7 @@
 #include "eval/compare.h"
 #include "eval/control.h"
 #include "eval/definition.h"
+#include "eval/expand.h"
 #include "eval/lists.h"
 #include "eval/numeric.h"
 #include "eval/pattern.h"
@@ -292,7 +293,7 @@ const BuiltinSymbol kValueSymbols[] = {
 const NativeTable *const kModuleNatives[] = {
     &ArithNatives,   &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
     &NumericNatives, &PatternNatives,   &PowerNatives,   &PrintNatives,      &RealNatives,      &RelationNatives,
-    &ReplaceNatives, &RoundingNatives, &SetNatives, &ElementaryNatives,
+    &ReplaceNatives, &RoundingNatives, &SetNatives, &ElementaryNatives, &ExpandNatives,
 };
 
 // The tables of output formatters.
