@@ -18,6 +18,7 @@
 
 #include "number/bigint.h"
 #include "number/constants.h"
+#include "number/series.h"
 
 namespace {
 
@@ -228,10 +229,9 @@ int ReduceQuarter(BigFloat *y, const BigFloat *x) {
     return quarter;
 }
 
-// sum = sin y (cosine false) or cos y, |y| <= 1, by the Taylor series:
-// term_j = term_(j-1) * y^2 / ((2j - 1 + o)(2j + o)), o = 1 for the sine,
-// with alternating signs. The terms fall, so the remainder is below the
-// first omitted one.
+// sum = sin y (cosine false) or cos y for |y| <= 1 (about pi/4 after the
+// reduction), as y S(y^2) and C(y^2) from the fixed-point series. The
+// error of y^2 moves S and C by at most half as much.
 void SinCosSeries(BigFloat *sum, const BigFloat *y, bool cosine) {
     if (y->kind == FloatZero) {
         if (cosine)
@@ -240,36 +240,33 @@ void SinCosSeries(BigFloat *sum, const BigFloat *y, bool cosine) {
             BigFloat_Copy(sum, y);
         return;
     }
-    LocalFloat y2, term;
-    BigFloat_Mul(y2.get(), y, y);
+    LocalFloat z, s;
+    BigFloat_Mul(z.get(), y, y);
+    // S and C lie in [0.68, 1]: their absolute accuracy is their precision.
+    double bits = (cosine ? y->accuracy : BigFloat_Precision(y)) + 4.0;
+    Series_SinCos(s.get(), z.get(), cosine, bits);
+    if (BigFloat_IsFinite(s.get())) BigFloat_AddError(s.get(), -z->accuracy - 1.0);
     if (cosine)
-        BigFloat_SetSmall(term.get(), 1);
+        BigFloat_Copy(sum, s.get());
     else
-        BigFloat_Copy(term.get(), y);
-    BigFloat_Copy(sum, term.get());
-    int64_t o = cosine ? 0 : 1;
-    for (int64_t j = 1;; ++j) {
-        BigFloat_Mul(term.get(), term.get(), y2.get());
-        BigFloat_DivSmall(term.get(), term.get(), (2 * j - 1 + o) * (2 * j + o));
-        if (term->kind == FloatZero || term->magnitude < -(sum->accuracy + BIGFLOAT_GUARD_BITS)) break;
-        if (j & 1)
-            BigFloat_Sub(sum, sum, term.get());
-        else
-            BigFloat_Add(sum, sum, term.get());
-        BigFloat_LimitAccuracy(term.get(), sum->accuracy + 2 * BIGFLOAT_GUARD_BITS);
-    }
-    BigFloat_AddError(sum, term->kind == FloatZero ? -term->accuracy : term->magnitude);
+        BigFloat_Mul(sum, y, s.get());
 }
 
+// The halvings of the angle before the arctangent series: each costs a
+// square root and a quotient and saves a share of the series' terms.
+int64_t ArcTanHalvings(double bits) { return std::clamp<int64_t>(static_cast<int64_t>(std::sqrt(bits) / 10.0), 2, 8); }
+
 // sum = arctan x for |x| <= 1: the angle is halved,
-// arctan x = 2 arctan(x / (1 + sqrt(1 + x^2))), until |x| < 1/64, and the
-// alternating series x - x^3/3 + x^5/5 - ... is summed.
+// arctan x = 2 arctan(x / (1 + sqrt(1 + x^2))), until |x| < 2^-h, and
+// arctan v = v A(v^2) summed by the fixed-point series (|A'| <= 1/3, so
+// the error of v^2 moves A by a third of it).
 void ArcTanSeries(BigFloat *sum, const BigFloat *x) {
-    LocalFloat v, t, one, w, power, term;
+    LocalFloat v, t, one, z, a;
     BigFloat_Copy(v.get(), x);
     BigFloat_SetSmall(one.get(), 1);
     int64_t halvings = 0;
-    while (v->kind > 0 && v->magnitude > -6.0) {
+    double target = -static_cast<double>(ArcTanHalvings(BigFloat_Precision(x)));
+    while (v->kind > 0 && v->magnitude > target) {
         BigFloat_Mul(t.get(), v.get(), v.get());
         BigFloat_Add(t.get(), t.get(), one.get());
         BigFloat_Sqrt(t.get(), t.get());
@@ -277,89 +274,122 @@ void ArcTanSeries(BigFloat *sum, const BigFloat *x) {
         BigFloat_Div(v.get(), v.get(), t.get());
         ++halvings;
     }
-    BigFloat_Copy(sum, v.get());
-    if (v->kind > 0) {
-        BigFloat_Mul(w.get(), v.get(), v.get());
-        BigFloat_Copy(power.get(), v.get());
-        for (int64_t n = 3;; n += 2) {
-            BigFloat_Mul(power.get(), power.get(), w.get());
-            BigFloat_DivSmall(term.get(), power.get(), n);
-            if (term->magnitude < -(sum->accuracy + BIGFLOAT_GUARD_BITS)) break;
-            if (n & 2)
-                BigFloat_Sub(sum, sum, term.get());
-            else
-                BigFloat_Add(sum, sum, term.get());
-            BigFloat_LimitAccuracy(power.get(), sum->accuracy + 2 * BIGFLOAT_GUARD_BITS);
-        }
-        BigFloat_AddError(sum, term->magnitude);
+    if (v->kind <= 0) {
+        BigFloat_Copy(sum, v.get());
+    } else {
+        BigFloat_Mul(z.get(), v.get(), v.get());
+        Series_ArcTan(a.get(), z.get(), BigFloat_Precision(v.get()) + 4.0);
+        if (BigFloat_IsFinite(a.get())) BigFloat_AddError(a.get(), -z->accuracy - 1.5);
+        BigFloat_Mul(sum, v.get(), a.get());
     }
     BigFloat_Scale(sum, halvings);
 }
 
 // e^x of a finite non-zero x taken as it is stored (its accuracy bounds
-// the roundings): x = y * 2^k with |y| < 2^-7, k = e + floor(8 * 2^log10(p))
-// (e the top bit, p x's precision in digits), the Taylor series of e^y,
-// then k squarings, whose doubling relative errors the products record.
+// the roundings), to x's accuracy as relative precision: x = q ln 2 + r
+// with 0 <= r < 1, e^x = 2^q e^r, e^r from the fixed-point series. r's
+// error (from ln 2 and x) moves e^r by at most e^r (e^dr - 1). A q beyond
+// the exponent range saturates.
 void ExpStored(BigFloat *dst, const BigFloat *x) {
-    int64_t e = BigFloat_TopBit(x);
-    double digits = BigFloat_Precision(x) / LOG2_10;
-    if (!(digits >= 1.0)) digits = 1.0;
-    int64_t k = e + static_cast<int64_t>(std::floor(8.0 * std::exp2(std::log10(digits))));
-    LocalFloat y, sum, term, one;
-    BigFloat_Copy(y.get(), x);
-    if (k > 0) BigFloat_Scale(y.get(), -k);
-    BigFloat_SetSmall(one.get(), 1);
-    BigFloat_Add(sum.get(), one.get(), y.get());
-    BigFloat_Copy(term.get(), y.get());
-    for (int64_t n = 2;; ++n) {
-        BigFloat_Mul(term.get(), term.get(), y.get());
-        BigFloat_DivSmall(term.get(), term.get(), n);
-        if (term->magnitude < -(sum->accuracy + BIGFLOAT_GUARD_BITS)) break;
-        BigFloat_Add(sum.get(), sum.get(), term.get());
-        BigFloat_LimitAccuracy(term.get(), sum->accuracy + 2 * BIGFLOAT_GUARD_BITS);
+    double bits = std::max(x->accuracy, 8.0) + 4.0;
+    LocalFloat ln2, q, r, v;
+    int64_t top = BigFloat_TopBit(x);
+    int64_t n = 0;
+    if (top < 50) {
+        n = static_cast<int64_t>(std::floor(BigFloat_ToDouble(x) * std::numbers::log2e));
+    } else {
+        // The quotient by ln 2 to its integer bits and a few more.
+        LocalFloat xs;
+        BigFloat_Copy(xs.get(), x);
+        BigFloat_LimitPrecision(xs.get(), static_cast<double>(top) + 16.0);
+        Constant_Ln2(ln2.get(), static_cast<double>(top) + 16.0);
+        BigFloat_Div(q.get(), xs.get(), ln2.get());
+        BigInt k{};
+        TruncateToInteger(&k, q.get());
+        bool fits = BigInt_FitsSmall(&k) && std::llabs(BigInt_ToSmall(&k)) < (int64_t(1) << 62);
+        n = BigInt_ToSmall(&k);
+        BigInt_Release(&k);
+        if (!fits) {
+            BigFloat_SetSpecial(dst, x->sign < 0 ? FloatUnderflow : FloatOverflow, 1);
+            return;
+        }
     }
-    // With |y| < 2^-7 the remainder is below twice the first omitted term.
-    BigFloat_AddError(sum.get(), term->magnitude + 1);
-    for (int64_t i = 0; i < k && BigFloat_IsFinite(sum.get()); ++i) BigFloat_Mul(sum.get(), sum.get(), sum.get());
-    BigFloat_Copy(dst, sum.get());
+    double qBits = n == 0 ? 0.0 : std::log2(std::fabs(static_cast<double>(n))) + 1.0;
+    Constant_Ln2(ln2.get(), bits + qBits + 8.0);
+    BigFloat_SetSmall(q.get(), n);
+    BigFloat_Mul(q.get(), q.get(), ln2.get());
+    BigFloat_Sub(r.get(), x, q.get());
+    // The double estimate of q can be one off either way.
+    while (r->kind != FloatZero && r->sign < 0) {
+        BigFloat_Add(r.get(), r.get(), ln2.get());
+        --n;
+    }
+    while (r->kind > 0 && r->magnitude >= 0.0) {
+        BigFloat_Sub(r.get(), r.get(), ln2.get());
+        ++n;
+    }
+    Series_Exp(v.get(), r.get(), bits);
+    if (BigFloat_IsFinite(v.get())) {
+        BigFloat_AddError(v.get(), v->magnitude + Slack(v->magnitude) + LogExpm1(-r->accuracy));
+        BigFloat_Scale(v.get(), n);
+    }
+    BigFloat_Copy(dst, v.get());
 }
 
 // ln x of a finite positive x taken as it is stored: x = y * 2^e with
-// 0.75 <= y < 1.5, ln y = 2 artanh z with z = (y - 1)/(y + 1), |z| <= 1/5,
-// summed as z + z^3/3 + z^5/5 + ...; ln x = ln y + e ln 2.
+// 0.75 <= y < 1.5 and ln x = ln y + e ln 2. ln y by Newton's iteration on
+// e^L = y from a machine estimate, L <- L + (y e^-L - 1), the precision
+// doubling each step. The last step's correction t bounds the result:
+// ln y = L + ln(1 + t) and |ln(1 + t) - t| <= t^2, so L + t errs by the
+// error of t (tracked) and t^2.
 void LogStored(BigFloat *dst, const BigFloat *x) {
     int64_t e = BigFloat_TopBit(x);
     int64_t below = e - 1 - x->exponent * LIMB_BITS;  // the next lower bit, within the limbs
     if (below >= 0 && Limbs_TestBit(x->limbs, below)) ++e;
 
-    LocalFloat y, z, w, power, term, sum, exact;
+    LocalFloat y, d, one, sum;
     BigFloat_Copy(y.get(), x);
     BigFloat_Scale(y.get(), -e);
-    BigFloat_SetSmall(exact.get(), 1);
-    BigFloat_Sub(z.get(), y.get(), exact.get());
-    BigFloat_Add(y.get(), y.get(), exact.get());
-    BigFloat_Div(z.get(), z.get(), y.get());
-    BigFloat_Copy(sum.get(), z.get());
-    if (z->kind != FloatZero) {
-        BigFloat_Mul(w.get(), z.get(), z.get());
-        BigFloat_Copy(power.get(), z.get());
-        for (int64_t n = 3;; n += 2) {
-            BigFloat_Mul(power.get(), power.get(), w.get());
-            BigFloat_DivSmall(term.get(), power.get(), n);
-            if (term->magnitude < -(sum->accuracy + BIGFLOAT_GUARD_BITS)) break;
-            BigFloat_Add(sum.get(), sum.get(), term.get());
-            BigFloat_LimitAccuracy(power.get(), sum->accuracy + 2 * BIGFLOAT_GUARD_BITS);
+    BigFloat_SetSmall(one.get(), 1);
+    BigFloat_Sub(d.get(), y.get(), one.get());
+    double target = y->accuracy + 2.0;
+    if (d->kind == FloatZero) {
+        BigFloat_SetZero(sum.get(), y->accuracy);
+    } else {
+        double start = std::log1p(BigFloat_ToDouble(d.get()));
+        BigFloat_FromDouble(sum.get(), start);
+        // The machine estimate is good to about 50 bits of its own size.
+        double reached = 50.0 - std::log2(std::fabs(start));
+        double steps[64];
+        int count = 0;
+        for (double p = target; p > reached && count < 64; p = p / 2.0 + 8.0) steps[count++] = p;
+        LocalFloat l, ex, t, ys;
+        for (int i = count - 1; i >= 0; --i) {
+            double p = steps[i];
+            // L is cut to the step's precision, and the sum continues from
+            // exactly the value whose exponential is taken.
+            BigFloat_Negate(l.get(), sum.get());
+            BigFloat_SetAccuracy(l.get(), p + 4.0);
+            BigFloat_Negate(sum.get(), l.get());
+            BigFloat_SetAccuracy(sum.get(), kInfinity);
+            if (l->kind == FloatZero)
+                OneWithAccuracy(ex.get(), l->accuracy);
+            else
+                ExpStored(ex.get(), l.get());
+            BigFloat_Copy(ys.get(), y.get());
+            BigFloat_LimitAccuracy(ys.get(), p + 8.0);
+            BigFloat_Mul(t.get(), ys.get(), ex.get());
+            BigFloat_Sub(t.get(), t.get(), one.get());
+            BigFloat_Add(sum.get(), sum.get(), t.get());
+            if (i == 0 && t->kind >= 0) BigFloat_AddError(sum.get(), 2.0 * UpperLog2(t.get()));
         }
-        // With z^2 <= 1/25 the remainder is below 1.05 times the first
-        // omitted term.
-        BigFloat_AddError(sum.get(), term->magnitude + 1);
+        if (count == 0) BigFloat_SetAccuracy(sum.get(), reached);
     }
-    BigFloat_Scale(sum.get(), 1);
-    if (e != 0) {
-        LocalFloat ln2;
+    if (e != 0 && BigFloat_IsFinite(sum.get())) {
+        LocalFloat ln2, factor;
         Constant_Ln2(ln2.get(), sum->accuracy + std::log2(std::fabs(static_cast<double>(e))) + BIGFLOAT_GUARD_BITS);
-        BigFloat_SetSmall(exact.get(), e);
-        BigFloat_Mul(ln2.get(), ln2.get(), exact.get());
+        BigFloat_SetSmall(factor.get(), e);
+        BigFloat_Mul(ln2.get(), ln2.get(), factor.get());
         BigFloat_Add(sum.get(), sum.get(), ln2.get());
     }
     BigFloat_Copy(dst, sum.get());
