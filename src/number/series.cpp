@@ -40,17 +40,34 @@ struct Work {
     }
     Limb *Value(int64_t i) const { return values + i * len; }
 
+    // The operations below work on the limbs from `o` up (the top n + 1 - o
+    // limbs, a value truncated to a coarser grid): the late blocks of a
+    // series weigh so little in the sum that their low limbs do not count.
     // dst = a * b, truncated; dst may be a or b.
-    void Mul(Limb *dst, const Limb *a, const Limb *b) {
-        Limbs_Mul(product, a, len * LIMB_BYTES, b, len * LIMB_BYTES, scratch);
-        std::memcpy(dst, product + n, len * LIMB_BYTES);
+    void Mul(Limb *dst, const Limb *a, const Limb *b, int64_t o = 0) {
+        int64_t l = len - o;
+        Limbs_Mul(product, a + o, l * LIMB_BYTES, b + o, l * LIMB_BYTES, scratch);
+        std::memcpy(dst + o, product + l - 1, l * LIMB_BYTES);
     }
-    void Add(Limb *dst, const Limb *a, const Limb *b) const { Limbs_Add(dst, a, len * LIMB_BYTES, b, len * LIMB_BYTES); }
-    void Sub(Limb *dst, const Limb *a, const Limb *b) const { Limbs_Sub(dst, a, len * LIMB_BYTES, b, len * LIMB_BYTES); }
-    void Div(Limb *dst, const Limb *a, Limb d) const { Limbs_DivLimb(dst, a, len * LIMB_BYTES, d); }
-    void SetOne(Limb *dst) const {
-        std::memset(dst, 0, len * LIMB_BYTES);
+    void Add(Limb *dst, const Limb *a, const Limb *b, int64_t o = 0) const {
+        Limbs_Add(dst + o, a + o, (len - o) * LIMB_BYTES, b + o, (len - o) * LIMB_BYTES);
+    }
+    void Sub(Limb *dst, const Limb *a, const Limb *b, int64_t o = 0) const {
+        Limbs_Sub(dst + o, a + o, (len - o) * LIMB_BYTES, b + o, (len - o) * LIMB_BYTES);
+    }
+    void Div(Limb *dst, const Limb *a, Limb d, int64_t o = 0) const {
+        Limbs_DivLimb(dst + o, a + o, (len - o) * LIMB_BYTES, d);
+    }
+    void Copy(Limb *dst, const Limb *a, int64_t o = 0) const { std::memcpy(dst + o, a + o, (len - o) * LIMB_BYTES); }
+    void SetOne(Limb *dst, int64_t o = 0) const {
+        std::memset(dst + o, 0, (len - o) * LIMB_BYTES);
         dst[n] = 1;
+    }
+    // The limbs from o up of a value whose weight in the final sum is at
+    // most 2^weightLog2: those below carry less than one final ulp.
+    int64_t Offset(double weightLog2) const {
+        double o = std::floor(-weightLog2 / 64.0);
+        return o <= 0.0 ? 0 : std::min<int64_t>(static_cast<int64_t>(o), n - 1);
     }
 };
 
@@ -131,10 +148,13 @@ int64_t RatioTerms(Ratio kind, double xLog2, int64_t n) {
 
 // The rectangular splitting of sum_(i < N) t_i with t_0 = 1 and t_i =
 // t_(i-1) * s x / d(i), s = -1 when `alternating`, for the fixed x in
-// w.Value(1) (0 <= x <= 1, error e1 ulps). The powers x^2..x^m go into
-// values 2..m; value 0 receives the sum, and values m+1, m+2 are
-// temporaries. Returns the sum's error in ulps; sMax bounds the sum.
-double RatioSum(Work &w, Ratio kind, bool alternating, int64_t terms, int64_t m, double e1, double sMax) {
+// w.Value(1) (0 <= x <= 2^xLog2 <= 1, error e1 ulps). The powers x^2..x^m
+// go into values 2..m; value 0 receives the sum, and values m+1, m+2 are
+// temporaries. Block b (terms bm to bm + m - 1) is the tail
+// sum_(i >= bm) t_i / t_bm; its errors reach the sum multiplied by
+// |t_bm|, so it is computed on the grid that |t_bm| allows. Returns the
+// sum's error in ulps; sMax bounds the tails.
+double RatioSum(Work &w, Ratio kind, bool alternating, int64_t terms, int64_t m, double xLog2, double e1, double sMax) {
     std::vector<double> e(static_cast<size_t>(m + 1));
     e[1] = e1;
     for (int64_t j = 2; j <= m; ++j) {
@@ -142,58 +162,70 @@ double RatioSum(Work &w, Ratio kind, bool alternating, int64_t terms, int64_t m,
         e[j] = e[j - 1] + e1 + 1.0;
     }
     int64_t blocks = (terms + m - 1) / m;
+    // log2 of the bound of |t_bm| for each block.
+    std::vector<double> weight(static_cast<size_t>(blocks));
+    double lw = 0.0;
+    for (int64_t b = 0; b < blocks; ++b) {
+        weight[static_cast<size_t>(b)] = lw;
+        for (int64_t j = 1; j <= m; ++j) lw += xLog2 - std::log2(static_cast<double>(Divisor(kind, b * m + j)));
+    }
     Limb *sum = w.Value(0), *u = w.Value(m + 1), *t = w.Value(m + 2);
     double sumErr = 0.0;
+    int64_t previous = w.n;
     for (int64_t b = blocks - 1; b >= 0; --b) {
-        int64_t base = b * m;
-        // The block's inner sum 1 +- x/d1 (1 +- x/d2 (1 +- ...)).
+        int64_t base = b * m, o = w.Offset(weight[static_cast<size_t>(b)]);
+        // The block's inner sum 1 +- x/d1 (1 +- x/d2 (1 +- ...)); every
+        // power read on the coarser grid errs by one more unit.
         double uErr = 0.0;
         if (m > 1) {
-            std::memcpy(u, w.Value(m - 1), w.len * LIMB_BYTES);
-            uErr = e[m - 1];
+            w.Copy(u, w.Value(m - 1), o);
+            uErr = e[m - 1] + 1.0;
             for (int64_t j = m - 1; j >= 2; --j) {
-                w.Div(u, u, Divisor(kind, base + j));
+                w.Div(u, u, Divisor(kind, base + j), o);
                 if (alternating)
-                    w.Sub(u, w.Value(j - 1), u);
+                    w.Sub(u, w.Value(j - 1), u, o);
                 else
-                    w.Add(u, u, w.Value(j - 1));
-                uErr = uErr / static_cast<double>(Divisor(kind, base + j)) + 1.0 + e[j - 1];
+                    w.Add(u, u, w.Value(j - 1), o);
+                uErr = uErr / static_cast<double>(Divisor(kind, base + j)) + 2.0 + e[j - 1];
             }
-            w.Div(u, u, Divisor(kind, base + 1));
+            w.Div(u, u, Divisor(kind, base + 1), o);
             uErr = uErr / static_cast<double>(Divisor(kind, base + 1)) + 1.0;
         } else {
-            std::memset(u, 0, w.len * LIMB_BYTES);
+            std::memset(u + o, 0, (w.len - o) * LIMB_BYTES);
         }
-        w.SetOne(t);
+        w.SetOne(t, o);
         if (alternating)
-            w.Sub(t, t, u);
+            w.Sub(t, t, u, o);
         else
-            w.Add(t, t, u);
+            w.Add(t, t, u, o);
         if (b == blocks - 1) {
-            std::memcpy(sum, t, w.len * LIMB_BYTES);
+            w.Copy(sum, t, o);
             sumErr = uErr;
+            previous = o;
             continue;
         }
         // sum = t +- x^m / (d(base+1) ... d(base+m)) * sum, the divisors
-        // packed into words.
-        w.Mul(u, sum, w.Value(m));
-        double err = sMax * e[m] + sumErr + 1.0;
+        // packed into words; the sum so far had a coarser grid.
+        if (o < previous) std::memset(sum + o, 0, (previous - o) * LIMB_BYTES);
+        previous = o;
+        w.Mul(u, sum, w.Value(m), o);
+        double err = sMax * (e[m] + 1.0) + sumErr + 1.0;
         Limb packed = 1;
         for (int64_t j = 1; j <= m; ++j) {
             Limb d = Divisor(kind, base + j);
             if (packed > ~Limb(0) / d) {
-                w.Div(u, u, packed);
+                w.Div(u, u, packed, o);
                 err = err / static_cast<double>(packed) + 1.0;
                 packed = 1;
             }
             packed *= d;
         }
-        w.Div(u, u, packed);
+        w.Div(u, u, packed, o);
         err = err / static_cast<double>(packed) + 1.0;
         if (alternating && (m & 1))
-            w.Sub(sum, t, u);
+            w.Sub(sum, t, u, o);
         else
-            w.Add(sum, t, u);
+            w.Add(sum, t, u, o);
         sumErr = err + uErr;
     }
     // The omitted terms: below 2 * 2^-(64n + 2), half an ulp.
@@ -221,7 +253,7 @@ void Series_Exp(BigFloat *dst, const BigFloat *r, double bits) {
         return;
     }
     double e1 = ToFixed(w.Value(1), w.product, r, n, k);
-    double err = RatioSum(w, Ratio::Exp, false, terms, m, e1, 3.0);
+    double err = RatioSum(w, Ratio::Exp, false, terms, m, xLog2, e1, 3.0);
     // Each squaring doubles the relative error: err' = 2 v err + err^2 + 1
     // ulps for the value v < e^(2^(i - k)) before it.
     Limb *v = w.Value(0);
@@ -247,11 +279,11 @@ void Series_SinCos(BigFloat *dst, const BigFloat *z, bool cosine, double bits) {
         return;
     }
     double e1 = ToFixed(w.Value(1), w.product, z, n, 0);
-    double err = RatioSum(w, kind, true, terms, m, e1, 1.0);
+    double err = RatioSum(w, kind, true, terms, m, xLog2, e1, 1.0);
     FromFixed(dst, w.Value(0), n, err);
 }
 
-void Series_ArcTan(BigFloat *dst, const BigFloat *z, double bits) {
+void Series_ArcTan(BigFloat *dst, const BigFloat *z, double bits, bool hyperbolic) {
     double estimate = bits / 2.0 + 16.0;
     auto n = static_cast<int64_t>(std::ceil((bits + std::log2(16.0 * estimate) + 6.0) / 64.0));
     double zLog2 = z->kind == FloatZero ? -64.0 * static_cast<double>(n) : std::min(z->magnitude + 1e-9, -2.0);
@@ -273,33 +305,39 @@ void Series_ArcTan(BigFloat *dst, const BigFloat *z, double bits) {
     int64_t blocks = (terms + m - 1) / m;
     Limb *sum = w.Value(0), *pos = w.Value(m + 1), *neg = w.Value(m + 2), *t = w.Value(m + 3);
     double sumErr = 0.0;
+    int64_t previous = n;
     for (int64_t b = blocks - 1; b >= 0; --b) {
-        int64_t base = b * m;
+        // Block b weighs at most z^(bm) in the sum (see RatioSum).
+        int64_t base = b * m, o = w.Offset(static_cast<double>(base) * zLog2);
         // The block's terms (-1)^j z^j / (2(base + j) + 1), the positive
         // and the negative ones summed apart.
-        w.SetOne(pos);
-        w.Div(pos, pos, static_cast<Limb>(2 * base + 1));
-        std::memset(neg, 0, w.len * LIMB_BYTES);
+        w.SetOne(pos, o);
+        w.Div(pos, pos, static_cast<Limb>(2 * base + 1), o);
+        std::memset(neg + o, 0, (w.len - o) * LIMB_BYTES);
         double blockErr = 1.0;
         for (int64_t j = 1; j < m; ++j) {
             auto c = static_cast<Limb>(2 * (base + j) + 1);
-            w.Div(t, w.Value(j), c);
-            w.Add(j & 1 ? neg : pos, j & 1 ? neg : pos, t);
-            blockErr += e[j] / static_cast<double>(c) + 1.0;
+            w.Div(t, w.Value(j), c, o);
+            Limb *side = j & 1 && !hyperbolic ? neg : pos;
+            w.Add(side, side, t, o);
+            blockErr += (e[j] + 1.0) / static_cast<double>(c) + 1.0;
         }
-        w.Sub(pos, pos, neg);
+        w.Sub(pos, pos, neg, o);
         if (b == blocks - 1) {
-            std::memcpy(sum, pos, w.len * LIMB_BYTES);
+            w.Copy(sum, pos, o);
             sumErr = blockErr;
+            previous = o;
             continue;
         }
         // sum = block +- z^m * sum.
-        w.Mul(t, sum, w.Value(m));
-        if (m & 1)
-            w.Sub(sum, pos, t);
+        if (o < previous) std::memset(sum + o, 0, (previous - o) * LIMB_BYTES);
+        previous = o;
+        w.Mul(t, sum, w.Value(m), o);
+        if (m & 1 && !hyperbolic)
+            w.Sub(sum, pos, t, o);
         else
-            w.Add(sum, pos, t);
-        sumErr = blockErr + e[m] + sumErr + 1.0;
+            w.Add(sum, pos, t, o);
+        sumErr = blockErr + e[m] + 1.0 + sumErr + 1.0;
     }
     FromFixed(dst, sum, n, sumErr + 1.0);
 }

@@ -27,5 +27,6 @@ void Series_Exp(BigFloat *dst, const BigFloat *r, double bits);
 void Series_SinCos(BigFloat *dst, const BigFloat *z, bool cosine, double bits);
 
 // For 0 <= z <= 1/4: sum (-z)^j / (2j + 1) (so that arctan v = v * A(v^2)),
-// to an absolute error below 2^-bits.
-void Series_ArcTan(BigFloat *dst, const BigFloat *z, double bits);
+// or with `hyperbolic` sum z^j / (2j + 1) (artanh v = v * A(v^2)), to an
+// absolute error below 2^-bits.
+void Series_ArcTan(BigFloat *dst, const BigFloat *z, double bits, bool hyperbolic);
