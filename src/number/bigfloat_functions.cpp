@@ -374,10 +374,17 @@ void LogStored(BigFloat *dst, const BigFloat *x) {
         BigFloat_Mul(sum.get(), z.get(), a.get());
         BigFloat_Scale(sum.get(), 1);
     } else {
-        double start = std::log1p(BigFloat_ToDouble(d.get()));
-        BigFloat_FromDouble(sum.get(), start);
-        // The machine estimate is good to about 50 bits of its own size.
-        double reached = 50.0 - std::log2(std::fabs(start));
+        // The machine estimate is good to about 50 bits of its own size;
+        // below the double range, ln(1 + d) = d within d^2/2.
+        double reached;
+        if (d->magnitude < -60.0) {
+            BigFloat_Copy(sum.get(), d.get());
+            reached = -(2.0 * (d->magnitude + Slack(d->magnitude)) - 1.0);
+        } else {
+            double start = std::log1p(BigFloat_ToDouble(d.get()));
+            BigFloat_FromDouble(sum.get(), start);
+            reached = 50.0 - std::log2(std::fabs(start));
+        }
         double steps[64];
         int count = 0;
         for (double p = target; p > reached && count < 64; p = p / 2.0 + 8.0) steps[count++] = p;
@@ -492,6 +499,11 @@ void BigFloat_Exp(BigFloat *dst, const BigFloat *x) {
     }
     LocalFloat w, r;
     Working(w.get(), x, WorkBits(x));
+    // A tiny x has an accuracy far beyond its precision, which e^x = 1 + x
+    // + ... cannot show at the precision it has: an accuracy of 64 bits
+    // beyond that precision suffices (x's digits below it vanish beside 1
+    // anyway).
+    BigFloat_LimitAccuracy(w.get(), BigFloat_Precision(w.get()) + 64.0);
     ExpStored(r.get(), w.get());
     double carried = BigFloat_IsFinite(r.get()) ? r->magnitude + Slack(r->magnitude) + LogExpm1(dxLog) : 0.0;
     Finish(dst, r.get(), carried, kInfinity);
