@@ -11,28 +11,33 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 namespace {
 
 // The work area of one series: `count` values of n + 1 limbs, the full
-// product and the multiplication's scratch, in one allocation.
+// product and the multiplication's scratch in one allocation, and
+// `numberCount` doubles for the error bookkeeping in another.
 struct Work {
     int64_t n = 0, len = 0;
     Limb *values = nullptr, *product = nullptr, *scratch = nullptr;
     Limb *memory = nullptr;
+    double *numbers = nullptr;
 
     Work() = default;
     Work(const Work &) = delete;
     Work &operator=(const Work &) = delete;
-    ~Work() { std::free(memory); }
+    ~Work() {
+        std::free(memory);
+        std::free(numbers);
+    }
 
-    bool Allocate(int64_t fractionLimbs, int64_t count) {
+    bool Allocate(int64_t fractionLimbs, int64_t count, int64_t numberCount) {
         n = fractionLimbs;
         len = n + 1;
         int64_t scratchLimbs = Limbs_MulScratchBytes(len * LIMB_BYTES, len * LIMB_BYTES) / LIMB_BYTES;
         memory = static_cast<Limb *>(std::calloc(count * len + 2 * len + scratchLimbs + 1, LIMB_BYTES));
-        if (!memory) return false;
+        numbers = static_cast<double *>(std::calloc(numberCount, sizeof(double)));
+        if (!memory || !numbers) return false;
         values = memory;
         product = values + count * len;
         scratch = product + 2 * len;
@@ -152,28 +157,31 @@ int64_t RatioTerms(Ratio kind, double xLog2, int64_t n) {
 // go into values 2..m; value 0 receives the sum, and values m+1, m+2 are
 // temporaries. Block b (terms bm to bm + m - 1) is the tail
 // sum_(i >= bm) t_i / t_bm; its errors reach the sum multiplied by
-// |t_bm|, so it is computed on the grid that |t_bm| allows. Returns the
-// sum's error in ulps; sMax bounds the tails.
+// |t_bm|, so it is computed on the grid that |t_bm| allows. The errors are
+// counted in final ulps: one unit of block b's grid weighs at most one,
+// and the error a block inherits from the next passes unchanged (the
+// factor x^m / (d(bm+1) ... d(bm+m)) that joins them is what the weights
+// already divide out). Returns the sum's error in ulps; sMax bounds the
+// tails.
 double RatioSum(Work &w, Ratio kind, bool alternating, int64_t terms, int64_t m, double xLog2, double e1, double sMax) {
-    std::vector<double> e(static_cast<size_t>(m + 1));
+    // The powers' errors e[j] and, per block, log2 of the bound of |t_bm|.
+    double *e = w.numbers, *weight = w.numbers + m + 1;
     e[1] = e1;
     for (int64_t j = 2; j <= m; ++j) {
         w.Mul(w.Value(j), w.Value(j - 1), w.Value(1));
         e[j] = e[j - 1] + e1 + 1.0;
     }
     int64_t blocks = (terms + m - 1) / m;
-    // log2 of the bound of |t_bm| for each block.
-    std::vector<double> weight(static_cast<size_t>(blocks));
     double lw = 0.0;
     for (int64_t b = 0; b < blocks; ++b) {
-        weight[static_cast<size_t>(b)] = lw;
+        weight[b] = lw;
         for (int64_t j = 1; j <= m; ++j) lw += xLog2 - std::log2(static_cast<double>(Divisor(kind, b * m + j)));
     }
     Limb *sum = w.Value(0), *u = w.Value(m + 1), *t = w.Value(m + 2);
     double sumErr = 0.0;
     int64_t previous = w.n;
     for (int64_t b = blocks - 1; b >= 0; --b) {
-        int64_t base = b * m, o = w.Offset(weight[static_cast<size_t>(b)]);
+        int64_t base = b * m, o = w.Offset(weight[b]);
         // The block's inner sum 1 +- x/d1 (1 +- x/d2 (1 +- ...)); every
         // power read on the coarser grid errs by one more unit.
         double uErr = 0.0;
@@ -209,7 +217,7 @@ double RatioSum(Work &w, Ratio kind, bool alternating, int64_t terms, int64_t m,
         if (o < previous) std::memset(sum + o, 0, (previous - o) * LIMB_BYTES);
         previous = o;
         w.Mul(u, sum, w.Value(m), o);
-        double err = sMax * (e[m] + 1.0) + sumErr + 1.0;
+        double err = sMax * (e[m] + 1.0) + 1.0;
         Limb packed = 1;
         for (int64_t j = 1; j <= m; ++j) {
             Limb d = Divisor(kind, base + j);
@@ -226,7 +234,7 @@ double RatioSum(Work &w, Ratio kind, bool alternating, int64_t terms, int64_t m,
             w.Sub(sum, t, u, o);
         else
             w.Add(sum, t, u, o);
-        sumErr = err + uErr;
+        sumErr += err + uErr;
     }
     // The omitted terms: below 2 * 2^-(64n + 2), half an ulp.
     return sumErr + 1.0;
@@ -248,7 +256,7 @@ void Series_Exp(BigFloat *dst, const BigFloat *r, double bits) {
     int64_t terms = RatioTerms(Ratio::Exp, xLog2, n);
     int64_t m = BlockLength(terms);
     Work w;
-    if (!w.Allocate(n, m + 3)) {
+    if (!w.Allocate(n, m + 3, m + 2 + (terms + m - 1) / m)) {
         BigFloat_SetSpecial(dst, FloatOverflow, 1);
         return;
     }
@@ -274,7 +282,7 @@ void Series_SinCos(BigFloat *dst, const BigFloat *z, bool cosine, double bits) {
     int64_t terms = RatioTerms(kind, xLog2, n);
     int64_t m = BlockLength(terms);
     Work w;
-    if (!w.Allocate(n, m + 3)) {
+    if (!w.Allocate(n, m + 3, m + 2 + (terms + m - 1) / m)) {
         BigFloat_SetSpecial(dst, FloatOverflow, 1);
         return;
     }
@@ -291,12 +299,12 @@ void Series_ArcTan(BigFloat *dst, const BigFloat *z, double bits, bool hyperboli
     auto terms = std::max<int64_t>(1, static_cast<int64_t>(std::ceil((64.0 * static_cast<double>(n) + 2.0) / -zLog2)));
     int64_t m = BlockLength(terms);
     Work w;
-    if (!w.Allocate(n, m + 4)) {
+    if (!w.Allocate(n, m + 4, m + 1)) {
         BigFloat_SetSpecial(dst, FloatOverflow, 1);
         return;
     }
     double e1 = ToFixed(w.Value(1), w.product, z, n, 0);
-    std::vector<double> e(static_cast<size_t>(m + 1));
+    double *e = w.numbers;
     e[1] = e1;
     for (int64_t j = 2; j <= m; ++j) {
         w.Mul(w.Value(j), w.Value(j - 1), w.Value(1));
