@@ -246,6 +246,12 @@ int64_t BlockLength(int64_t terms) { return std::max<int64_t>(1, static_cast<int
 }  // namespace
 
 void Series_Exp(BigFloat *dst, const BigFloat *r, double bits) {
+    // A saturated argument comes only from an allocation that failed
+    // before; it passes on.
+    if (!BigFloat_IsFinite(r)) {
+        BigFloat_Copy(dst, r);
+        return;
+    }
     // k halvings cost k squarings and save terms; about sqrt(bits)/4 of
     // them balance the two.
     int64_t k = static_cast<int64_t>(std::sqrt(std::max(bits, 1.0)) / 4.0);
@@ -275,6 +281,12 @@ void Series_Exp(BigFloat *dst, const BigFloat *r, double bits) {
 }
 
 void Series_SinCos(BigFloat *dst, const BigFloat *z, bool cosine, double bits) {
+    // A saturated argument comes only from an allocation that failed
+    // before; it passes on.
+    if (!BigFloat_IsFinite(z)) {
+        BigFloat_Copy(dst, z);
+        return;
+    }
     Ratio kind = cosine ? Ratio::Cos : Ratio::Sin;
     double estimate = bits / 4.0 + 16.0;
     auto n = static_cast<int64_t>(std::ceil((bits + std::log2(16.0 * estimate) + 6.0) / 64.0));
@@ -292,6 +304,12 @@ void Series_SinCos(BigFloat *dst, const BigFloat *z, bool cosine, double bits) {
 }
 
 void Series_ArcTan(BigFloat *dst, const BigFloat *z, double bits, bool hyperbolic) {
+    // A saturated argument comes only from an allocation that failed
+    // before; it passes on.
+    if (!BigFloat_IsFinite(z)) {
+        BigFloat_Copy(dst, z);
+        return;
+    }
     double estimate = bits / 2.0 + 16.0;
     auto n = static_cast<int64_t>(std::ceil((bits + std::log2(16.0 * estimate) + 6.0) / 64.0));
     double zLog2 = z->kind == FloatZero ? -64.0 * static_cast<double>(n) : std::min(z->magnitude + 1e-9, -2.0);

@@ -12,7 +12,8 @@
 // result whose accuracy covers the truncation of the series and every
 // rounding; the caller adds whatever error the argument itself carries. A
 // failed allocation leaves the destination FloatOverflow, as BigFloat
-// arithmetic does.
+// arithmetic does, and a saturated argument (the trace of an earlier one)
+// is copied.
 #pragma once
 
 #include "number/bigfloat.h"
