@@ -468,7 +468,8 @@ double DistanceToOneLog2(const BigFloat *x) {
 double ArcSinCarried(const BigFloat *x) {
     double dxLog = -x->accuracy, uLog = DistanceToOneLog2(x);
     if (dxLog <= uLog - 1.0) return dxLog - 0.5 * Log2Sub(uLog - Slack(uLog), dxLog);
-    return std::log2(2.25) + 0.5 * Log2Add(uLog + Slack(uLog), dxLog);
+    if (uLog != -kInfinity) uLog += Slack(uLog);
+    return std::log2(2.25) + 0.5 * Log2Add(uLog, dxLog);
 }
 
 }  // namespace
