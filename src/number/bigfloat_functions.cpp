@@ -64,8 +64,8 @@ double Log2Add(double a, double b) {
 double Log2Sub(double a, double b) { return b == -kInfinity ? a : a + std::log2(-std::expm1((b - a) * std::numbers::ln2)); }
 
 // A small slack on stored magnitudes: they come from the top 64 bits
-// rounded to a double.
-double Slack(double m) { return 1e-9 * (1.0 + std::fabs(m)); }
+// rounded to a double and the top bit's position added in a double.
+double Slack(double m) { return 1e-14 * (1.0 + std::fabs(m)); }
 
 // log2 of an upper bound of |b| over its interval (finite b).
 double UpperLog2(const BigFloat *b) {
@@ -160,13 +160,40 @@ bool SmallOdd(BigFloat *dst, const BigFloat *x) {
     return true;
 }
 
+// log2 f(d) at d = 2^l for the odd functions that grow faster than their
+// argument (|f(t)| > |t|), bounding f over a zero's interval; +inf where
+// the interval reaches a pole or the edge of the domain. For tiny d,
+// f(d) = d (1 + c d^2 + ...) with c <= 1/3.
+double TinyGrowth(double l) { return l + 0.49 * std::exp2(2.0 * l); }
+double SinhGrowth(double l) { return l < -8.0 ? TinyGrowth(l) : Log2Sinh(std::exp2(l)); }
+double TanGrowth(double l) {
+    double d = std::exp2(l);
+    if (d >= std::numbers::pi / 2) return kInfinity;
+    return l < -8.0 ? TinyGrowth(l) : std::log2(std::tan(d)) + 1e-14;
+}
+double ArcSinGrowth(double l) {
+    double d = std::exp2(l);
+    if (d >= 1.0) return std::log2(std::numbers::pi / 2);
+    return l < -8.0 ? TinyGrowth(l) : std::log2(std::asin(d)) + 1e-14;
+}
+double ArTanhGrowth(double l) {
+    double d = std::exp2(l);
+    if (d >= 1.0) return kInfinity;
+    return l < -8.0 ? TinyGrowth(l) : std::log2(std::atanh(d)) + 1e-14;
+}
+
 // The common special arguments of the odd functions that vanish at 0 and
-// behave like x near it: a zero is returned as it is, FloatUnderflow stays
-// FloatUnderflow, FloatIndeterminate and exact arguments are
+// behave like x near it: a zero is returned as it is (its bound widened to
+// f(dx) by `growth` when f grows faster than its argument), FloatUnderflow
+// stays FloatUnderflow, FloatIndeterminate and exact arguments are
 // indeterminate. Returns true when it wrote dst.
-bool OddSpecial(BigFloat *dst, const BigFloat *x) {
+bool OddSpecial(BigFloat *dst, const BigFloat *x, double (*growth)(double) = nullptr) {
     if (x->kind == FloatZero) {
-        BigFloat_Copy(dst, x);
+        double bound = growth && x->accuracy != kInfinity ? growth(-x->accuracy) : -x->accuracy;
+        if (bound == kInfinity)
+            BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
+        else
+            BigFloat_SetZero(dst, -bound);
         return true;
     }
     if (x->kind == FloatUnderflow) {
@@ -249,6 +276,16 @@ int ReduceQuarter(BigFloat *y, const BigFloat *x) {
     BigFloat_Mul(kf.get(), kf.get(), halfPi.get());
     BigFloat_Sub(y, x, kf.get());
     return quarter;
+}
+
+// Extra working bits for the reduction of a large x: the reduced argument
+// is then accurate to x's precision in absolute terms, as sin and cos near
+// their extrema (where the slope vanishes) need. At most the bits of x's
+// magnitude and of its accuracy, so an argument with little accuracy left
+// costs nothing extra.
+double ReductionBits(const BigFloat *x) {
+    double m = static_cast<double>(BigFloat_TopBit(x));
+    return std::max(0.0, std::min(m, x->accuracy));
 }
 
 // sum = sin y (cosine false) or cos y for |y| <= 1 (about pi/4 after the
@@ -571,7 +608,7 @@ void BigFloat_Sin(BigFloat *dst, const BigFloat *x) {
     if (SmallOdd(dst, x)) return;
     double dxLog = -x->accuracy;
     LocalFloat w, y, r;
-    Working(w.get(), x, WorkBits(x));
+    Working(w.get(), x, WorkBits(x) + ReductionBits(x));
     int quarter = ReduceQuarter(y.get(), w.get());
     // sin x = sin y, cos y, -sin y, -cos y by quarter; |cos x| is then
     // |cos y| <= 1 or |sin y| <= |y|.
@@ -602,7 +639,7 @@ void BigFloat_Cos(BigFloat *dst, const BigFloat *x) {
     }
     double dxLog = -x->accuracy;
     LocalFloat w, y, r;
-    Working(w.get(), x, WorkBits(x));
+    Working(w.get(), x, WorkBits(x) + ReductionBits(x));
     int quarter = ReduceQuarter(y.get(), w.get());
     // cos x = cos y, -sin y, -cos y, sin y by quarter.
     SinCosSeries(r.get(), y.get(), !(quarter & 1));
@@ -611,14 +648,15 @@ void BigFloat_Cos(BigFloat *dst, const BigFloat *x) {
     Finish(dst, r.get(), dxLog + Log2Add(slope, dxLog), 0.0);
 }
 
-// |tan(x+t) - tan x| <= dx / (|cos x| - dx)^2, the secant squared bounded
-// over the interval; an interval that may reach a pole is indeterminate.
+// Without a pole in the interval tan is monotonic there, and
+// |tan(x+t) - tan x| = |sin t| / |cos(x+t) cos x| <= dx / ((|cos x| - dx)
+// |cos x|); an interval that may reach a pole is indeterminate.
 void BigFloat_Tan(BigFloat *dst, const BigFloat *x) {
     if (x->kind == FloatOverflow) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
         return;
     }
-    if (OddSpecial(dst, x)) return;
+    if (OddSpecial(dst, x, TanGrowth)) return;
     // An interval of width pi or more holds a pole.
     if (x->accuracy <= -0.66) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
@@ -627,11 +665,11 @@ void BigFloat_Tan(BigFloat *dst, const BigFloat *x) {
     if (SmallOdd(dst, x)) return;
     double dxLog = -x->accuracy;
     LocalFloat w, y, s, c, r;
-    Working(w.get(), x, WorkBits(x));
+    Working(w.get(), x, WorkBits(x) + ReductionBits(x));
     int quarter = ReduceQuarter(y.get(), w.get());
-    // |cos x| is |cos y| >= 0.68 for an even quarter, |sin y| >= 0.89 |y|
+    // |cos x| is |cos y| >= cos |y| for an even quarter, |sin y| >= 0.89 |y|
     // for an odd one.
-    double cosLow = std::log2(0.68);
+    double cosLow = std::log2(std::cos(std::min(UpperDouble(y.get()), 1.5))) - 1e-14;
     if (quarter & 1) cosLow = LowerLog2(y.get()) + std::log2(0.89);
     if (cosLow <= dxLog) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
@@ -645,7 +683,7 @@ void BigFloat_Tan(BigFloat *dst, const BigFloat *x) {
     } else {
         BigFloat_Div(r.get(), s.get(), c.get());
     }
-    Finish(dst, r.get(), dxLog - 2.0 * Log2Sub(cosLow, dxLog), kInfinity);
+    Finish(dst, r.get(), dxLog - Log2Sub(cosLow, dxLog) - cosLow, kInfinity);
 }
 
 // |arctan(x+t) - arctan x| <= dx / (1 + (|x| - dx)^2).
@@ -760,7 +798,7 @@ void BigFloat_ArcSin(BigFloat *dst, const BigFloat *x) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
         return;
     }
-    if (OddSpecial(dst, x)) return;
+    if (OddSpecial(dst, x, ArcSinGrowth)) return;
     LocalFloat one, ax;
     BigFloat_SetSmall(one.get(), 1);
     BigFloat_Copy(ax.get(), x);
@@ -782,9 +820,10 @@ void BigFloat_ArcSin(BigFloat *dst, const BigFloat *x) {
 void BigFloat_ArcCos(BigFloat *dst, const BigFloat *x) {
     if (x->kind == FloatUnderflow || (x->kind == FloatZero && !IsExact(x))) {
         // pi/2 -+ arcsin t, |arcsin t| <= pi/2 |t|.
-        double bits = x->kind == FloatZero ? std::max(x->accuracy, 53.0) + 8.0 : 53.0;
-        PiScaled(dst, bits, -1, 1);
-        if (x->kind == FloatZero) BigFloat_AddError(dst, -x->accuracy + std::log2(std::numbers::pi / 2));
+        bool zero = x->kind == FloatZero;
+        double accuracy = x->accuracy;  // read before dst, which may be x, is written
+        PiScaled(dst, zero ? std::max(accuracy, 53.0) + 8.0 : 53.0, -1, 1);
+        if (zero) BigFloat_AddError(dst, -accuracy + std::log2(std::numbers::pi / 2));
         return;
     }
     if (x->kind < 0 || IsExact(x)) {
@@ -830,7 +869,7 @@ void BigFloat_Sinh(BigFloat *dst, const BigFloat *x) {
         BigFloat_SetSpecial(dst, FloatOverflow, x->sign);
         return;
     }
-    if (OddSpecial(dst, x)) return;
+    if (OddSpecial(dst, x, SinhGrowth)) return;
     if (SmallOdd(dst, x)) return;
     if (BigFloat_TopBit(x) >= kExpSaturationBit) {
         BigFloat_SetSpecial(dst, FloatOverflow, x->sign);
@@ -842,7 +881,15 @@ void BigFloat_Sinh(BigFloat *dst, const BigFloat *x) {
     ExpPair(e.get(), inv.get(), w.get());
     BigFloat_Sub(r.get(), e.get(), inv.get());
     BigFloat_Scale(r.get(), -1);
-    Finish(dst, r.get(), dxLog + Log2Cosh(UpperDouble(x)), kInfinity);
+    // cosh(|x| + dx) = cosh|x| cosh dx + sinh|x| sinh dx, with sinh|x| from
+    // the result (so that a huge x needs no double of its own) and
+    // cosh|x| = sqrt(1 + sinh^2).
+    double carried = 0.0;
+    if (BigFloat_IsFinite(r.get())) {
+        double sinhLog = UpperLog2(r.get()), coshLog = 0.5 * Log2Add(0.0, 2.0 * sinhLog), d = std::exp2(dxLog);
+        carried = dxLog + Log2Add(coshLog + Log2Cosh(d), sinhLog + Log2Sinh(d));
+    }
+    Finish(dst, r.get(), carried, kInfinity);
 }
 
 // |cosh(x+t) - cosh x| <= dx sinh(|x| + dx).
@@ -873,7 +920,15 @@ void BigFloat_Cosh(BigFloat *dst, const BigFloat *x) {
     ExpPair(e.get(), inv.get(), w.get());
     BigFloat_Add(r.get(), e.get(), inv.get());
     BigFloat_Scale(r.get(), -1);
-    Finish(dst, r.get(), dxLog + Log2Sinh(UpperDouble(x)), kInfinity);
+    // sinh(|x| + dx) = sinh|x| cosh dx + cosh|x| sinh dx, with cosh|x| from
+    // the result and sinh|x| below both it and sinh of |x|'s bound.
+    double carried = 0.0;
+    if (BigFloat_IsFinite(r.get())) {
+        double coshLog = UpperLog2(r.get()), d = std::exp2(dxLog);
+        double sinhLog = std::min(coshLog, Log2Sinh(UpperDouble(x)));
+        carried = dxLog + Log2Add(sinhLog + Log2Cosh(d), coshLog + Log2Sinh(d));
+    }
+    Finish(dst, r.get(), carried, kInfinity);
 }
 
 // |tanh(x+t) - tanh x| <= dx / cosh^2(max(0, |x| - dx)).
@@ -892,8 +947,10 @@ void BigFloat_Tanh(BigFloat *dst, const BigFloat *x) {
     // 1 - tanh|x| < 2 e^(-2|x|): beyond the working precision tanh is +-1.
     double away = 2.0 * std::exp2(x->magnitude - Slack(x->magnitude)) * std::numbers::log2e;
     if (away > w + 4.0) {
+        // A finite accuracy even where the bound leaves the double range,
+        // so that the value stays inexact.
         BigFloat_SetSmall(r.get(), x->sign);
-        BigFloat_SetAccuracy(r.get(), away - 1.0);
+        BigFloat_SetAccuracy(r.get(), std::min(away - 1.0, 1e300));
         Finish(dst, r.get(), carried, kInfinity);
         return;
     }
@@ -981,7 +1038,7 @@ void BigFloat_ArTanh(BigFloat *dst, const BigFloat *x) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
         return;
     }
-    if (OddSpecial(dst, x)) return;
+    if (OddSpecial(dst, x, ArTanhGrowth)) return;
     double dxLog = -x->accuracy, uLog = DistanceToOneLog2(x);
     LocalFloat one, ax;
     BigFloat_SetSmall(one.get(), 1);

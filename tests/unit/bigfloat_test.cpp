@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "kernel/state.h"
@@ -590,6 +591,34 @@ TEST_F(BigFloatFunctions, SpecialArguments) {
     BigFloat_SetZero(x.get(), 50);
     BigFloat_Cos(r.get(), x.get());
     EXPECT_GE(r->accuracy, 100);
+    // A zero known to 2 bits: sinh, tan, arcsin and artanh grow faster
+    // than their argument, so the bound widens to f(1/4); tan and artanh
+    // of a zero whose interval reaches the pole or the edge give up.
+    BigFloat_SetZero(x.get(), 2);
+    const std::pair<Unary, double> growing[] = {{BigFloat_Sinh, std::sinh(0.25)}, {BigFloat_Tan, std::tan(0.25)},
+                                                {BigFloat_ArcSin, std::asin(0.25)}, {BigFloat_ArTanh, std::atanh(0.25)}};
+    for (const auto &[f, bound] : growing) {
+        f(r.get(), x.get());
+        EXPECT_EQ(r->kind, FloatZero);
+        EXPECT_NEAR(std::exp2(-r->accuracy), bound, 1e-12);
+    }
+    BigFloat_SetZero(x.get(), -1);
+    BigFloat_Tan(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    BigFloat_SetZero(x.get(), 0);
+    BigFloat_ArTanh(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    // arccos of a zero, written over the zero itself.
+    BigFloat_SetZero(x.get(), 100);
+    BigFloat_ArcCos(r.get(), x.get());
+    BigFloat_ArcCos(x.get(), x.get());
+    EXPECT_EQ(x->accuracy, r->accuracy);
+    EXPECT_LT(r->accuracy, 100);
+    // tanh of a huge value is +-1, still inexact.
+    Inexact(x.get(), 1, 60, 2000);
+    BigFloat_Tanh(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatUnit);
+    EXPECT_TRUE(std::isfinite(r->accuracy));
 }
 
 // Arguments without accuracy left must not cost their magnitude: the
