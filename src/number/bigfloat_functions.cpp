@@ -61,7 +61,9 @@ double Log2Add(double a, double b) {
 }
 
 // log2(2^a - 2^b) for b < a.
-double Log2Sub(double a, double b) { return b == -kInfinity ? a : a + std::log2(-std::expm1((b - a) * std::numbers::ln2)); }
+double Log2Sub(double a, double b) {
+    return b == -kInfinity ? a : a + std::log2(-std::expm1((b - a) * std::numbers::ln2));
+}
 
 // A small slack on stored magnitudes: they come from the top 64 bits
 // rounded to a double and the top bit's position added in a double.

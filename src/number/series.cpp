@@ -241,7 +241,9 @@ double RatioSum(Work &w, Ratio kind, bool alternating, int64_t terms, int64_t m,
 }
 
 // The block length of a series of N terms: about sqrt(N).
-int64_t BlockLength(int64_t terms) { return std::max<int64_t>(1, static_cast<int64_t>(std::ceil(std::sqrt(static_cast<double>(terms))))); }
+int64_t BlockLength(int64_t terms) {
+    return std::max<int64_t>(1, static_cast<int64_t>(std::ceil(std::sqrt(static_cast<double>(terms)))));
+}
 
 }  // namespace
 
@@ -258,7 +260,8 @@ void Series_Exp(BigFloat *dst, const BigFloat *r, double bits) {
     double estimate = bits / static_cast<double>(k + 1) + 16.0;
     double guard = static_cast<double>(k) + std::log2(48.0 * estimate) + 8.0;
     auto n = static_cast<int64_t>(std::ceil((bits + guard) / 64.0));
-    double xLog2 = r->kind == FloatZero ? -64.0 * static_cast<double>(n) : std::min(r->magnitude + 1e-9, 0.0) - static_cast<double>(k);
+    double xLog2 = r->kind == FloatZero ? -64.0 * static_cast<double>(n)
+                                        : std::min(r->magnitude + 1e-9, 0.0) - static_cast<double>(k);
     int64_t terms = RatioTerms(Ratio::Exp, xLog2, n);
     int64_t m = BlockLength(terms);
     Work w;
