@@ -721,8 +721,16 @@ void BigFloat_ArcTan(BigFloat *dst, const BigFloat *x) {
 // intervals |d angle| <= ((|x| + dx) dy + (|y| + dy) dx) / r_min^2.
 void BigFloat_ArcTan2(BigFloat *dst, const BigFloat *y, const BigFloat *x) {
     if (x->kind == FloatIndeterminate || y->kind == FloatIndeterminate ||
-        (x->kind == FloatZero && y->kind == FloatZero) || (IsExact(x) && IsExact(y) && x->kind > 0 && y->kind > 0)) {
+        (x->kind == FloatZero && y->kind == FloatZero)) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
+        return;
+    }
+    // Two exact coordinates have an exact angle only on the positive axis.
+    if (IsExact(x) && IsExact(y) && x->kind >= 0 && y->kind >= 0) {
+        if (y->kind == FloatZero && x->sign > 0)
+            BigFloat_SetZero(dst, kInfinity);
+        else
+            BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
         return;
     }
     // The saturated kinds: a huge coordinate dominates, a tiny one counts
@@ -757,8 +765,10 @@ void BigFloat_ArcTan2(BigFloat *dst, const BigFloat *y, const BigFloat *x) {
     double capLog2 = std::log2(std::numbers::pi);
     LocalFloat r;
     if (x->kind == FloatZero || y->kind == FloatZero) {
-        // On an axis: +-pi/2, 0 or pi, the other coordinate's error carried.
-        double bits = std::max(WorkBits(x->kind == FloatZero ? y : x), 64.0);
+        // On an axis: +-pi/2, 0 or pi, the other coordinate's error carried
+        // (none when the zero is exact: pi then takes the other's precision).
+        const BigFloat *other = x->kind == FloatZero ? y : x;
+        double bits = std::isfinite(carried) ? std::max(64.0, -carried + kWorkGuard) : WorkBits(other);
         if (x->kind == FloatZero)
             PiScaled(r.get(), bits, -1, y->sign);
         else if (x->sign > 0)
@@ -768,7 +778,9 @@ void BigFloat_ArcTan2(BigFloat *dst, const BigFloat *y, const BigFloat *x) {
         Finish(dst, r.get(), carried, capLog2);
         return;
     }
-    double w = std::max(WorkBits(x), WorkBits(y));
+    // The working precision of the inexact coordinates (an exact one has
+    // all the digits it needs).
+    double w = std::max(IsExact(x) ? 0.0 : WorkBits(x), IsExact(y) ? 0.0 : WorkBits(y));
     LocalFloat xw, yw, ax, ay, q, halfPi;
     Working(xw.get(), x, w);
     Working(yw.get(), y, w);

@@ -572,6 +572,17 @@ TEST_F(BigFloatFunctions, SpecialArguments) {
     BigFloat_SetSmall(y.get(), 1);
     BigFloat_ArcTan2(r.get(), y.get(), x.get());
     EXPECT_EQ(r->kind, FloatIndeterminate);
+    // One exact coordinate lends no error; an exact zero beside a positive
+    // exact x is the exact angle 0.
+    Inexact(x.get(), 2, 100);
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    EXPECT_EQ(r->kind, FloatRegular);
+    EXPECT_GE(r->accuracy, 100);
+    BigFloat_SetSmall(x.get(), 5);
+    BigFloat_SetSmall(y.get(), 0);
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    EXPECT_EQ(r->kind, FloatZero);
+    EXPECT_EQ(r->accuracy, INF);
     // Roots: n = 0 and negative radicands are indeterminate, an exact 1
     // stays 1, a zero's root keeps a share of its accuracy.
     Inexact(x.get(), -2, 100);
