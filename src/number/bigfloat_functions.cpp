@@ -18,8 +18,9 @@
 // - sin, cos, tan: reduction by multiples of pi/2 (pi from its cache),
 //   then sin y = y S(y^2) and cos y = C(y^2) by the fixed-point series,
 //   without halvings. All precisions.
-// - arctan: 1/x beyond 1, then 2 to 8 halvings of the angle (sqrt(bits)/10)
-//   and the fixed-point series. arcsin and arccos are angles of
+// - arctan: 1/x beyond 1, the angle halved until |x| <= 2^-h (h =
+//   sqrt(bits)/15 within [2, 8]), and the fixed-point series. All
+//   precisions. arcsin and arccos are angles of
 //   (sqrt(1 - x^2), x); the hyperbolic functions come from e^x, their
 //   inverses from ln, n-th roots from sqrt (n = +-2) or e^(ln x / n).
 #include "number/bigfloat_functions.h"
@@ -313,9 +314,10 @@ void SinCosSeries(BigFloat *sum, const BigFloat *y, bool cosine) {
         BigFloat_Mul(sum, y, s.get());
 }
 
-// The halvings of the angle before the arctangent series: each costs a
-// square root and a quotient and saves a share of the series' terms.
-int64_t ArcTanHalvings(double bits) { return std::clamp<int64_t>(static_cast<int64_t>(std::sqrt(bits) / 10.0), 2, 8); }
+// The halvings of the angle before the arctangent series go on until
+// |x| <= 2^-h for this h: each costs a square root and a quotient and
+// saves a share of the series' terms (the balance measured).
+int64_t ArcTanHalvings(double bits) { return std::clamp<int64_t>(static_cast<int64_t>(std::sqrt(bits) / 15.0), 2, 8); }
 
 // sum = arctan x for |x| <= 1: the angle is halved,
 // arctan x = 2 arctan(x / (1 + sqrt(1 + x^2))), until |x| < 2^-h, and
