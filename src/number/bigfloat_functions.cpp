@@ -66,9 +66,10 @@ double Log2Sub(double a, double b) {
     return b == -kInfinity ? a : a + std::log2(-std::expm1((b - a) * std::numbers::ln2));
 }
 
-// A small slack on stored magnitudes: they come from the top 64 bits
-// rounded to a double and the top bit's position added in a double.
-double Slack(double m) { return 1e-14 * (1.0 + std::fabs(m)); }
+// A small slack on stored magnitudes: they are log2 of the top 64 bits
+// (a value near 64, good to a few of its ulps of 2^-47) plus the top bit's
+// position, rounded to a double (half an ulp of |m|, 1.1e-16 |m|).
+double Slack(double m) { return 3e-14 + 4.5e-16 * std::fabs(m); }
 
 // log2 of an upper bound of |b| over its interval (finite b).
 double UpperLog2(const BigFloat *b) {
