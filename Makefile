@@ -40,6 +40,7 @@ bench: deps
 	./build-bench/bench/vorlan_bench_language
 	./build-bench/bench/vorlan_bench_reals
 	./build-bench/bench/vorlan_bench_constants
+	./build-bench/bench/vorlan_bench_elementary
 	./build-bench/bench/vorlan_bench_arithmetic
 	./build-bench/bench/vorlan_bench_working_set
 	./build-bench/bench/vorlan_bench_definitions

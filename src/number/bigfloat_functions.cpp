@@ -6,6 +6,23 @@
 // bound of |f(x + t) - f(x)| over |t| <= dx from the mean value theorem,
 // with the derivative bounded over the whole interval, written in log2 so
 // that errors far outside the double range still combine.
+//
+// The methods, chosen by measurement against the term-by-term BigFloat
+// series they replace (the fixed-point sums of series.cpp win at every
+// precision from 100 to 10,000 digits):
+// - e^x: x = q ln 2 + r, 0 <= r < 1 (ln 2 from its cache), e^r by the
+//   fixed-point Taylor series after about sqrt(bits)/4 halvings, squared
+//   back. All precisions.
+// - ln x: x = y 2^e, 0.75 <= y < 1.5. Up to 2500 bits ln y = 2 artanh z by
+//   the fixed-point series; beyond, Newton's iteration on e^x.
+// - sin, cos, tan: reduction by multiples of pi/2 (pi from its cache),
+//   then sin y = y S(y^2) and cos y = C(y^2) by the fixed-point series,
+//   without halvings. All precisions.
+// - arctan: 1/x beyond 1, the angle halved until |x| <= 2^-h (h =
+//   sqrt(bits)/15 within [2, 8]), and the fixed-point series. All
+//   precisions. arcsin and arccos are angles of
+//   (sqrt(1 - x^2), x); the hyperbolic functions come from e^x, their
+//   inverses from ln, n-th roots from sqrt (n = +-2) or e^(ln x / n).
 #include "number/bigfloat_functions.h"
 
 #include <algorithm>
@@ -18,6 +35,7 @@
 
 #include "number/bigint.h"
 #include "number/constants.h"
+#include "number/series.h"
 
 namespace {
 
@@ -44,11 +62,14 @@ double Log2Add(double a, double b) {
 }
 
 // log2(2^a - 2^b) for b < a.
-double Log2Sub(double a, double b) { return b == -kInfinity ? a : a + std::log2(-std::expm1((b - a) * std::numbers::ln2)); }
+double Log2Sub(double a, double b) {
+    return b == -kInfinity ? a : a + std::log2(-std::expm1((b - a) * std::numbers::ln2));
+}
 
-// A small slack on stored magnitudes: they come from the top 64 bits
-// rounded to a double.
-double Slack(double m) { return 1e-9 * (1.0 + std::fabs(m)); }
+// A small slack on stored magnitudes: they are log2 of the top 64 bits
+// (a value near 64, good to a few of its ulps of 2^-47) plus the top bit's
+// position, rounded to a double (half an ulp of |m|, 1.1e-16 |m|).
+double Slack(double m) { return 3e-14 + 4.5e-16 * std::fabs(m); }
 
 // log2 of an upper bound of |b| over its interval (finite b).
 double UpperLog2(const BigFloat *b) {
@@ -109,6 +130,12 @@ void Working(BigFloat *w, const BigFloat *x, double bits) {
     BigFloat_SetPrecision(w, bits, 2);
 }
 
+// For the functions that are about constant at a tiny argument (e^x,
+// cosh x, arccos x): the working copy's accuracy, which for a tiny x lies
+// far beyond its precision, is cut to 64 bits beyond that precision; the
+// digits below vanish beside the function's value anyway.
+void LimitTinyArgument(BigFloat *w) { BigFloat_LimitAccuracy(w, BigFloat_Precision(w) + 64.0); }
+
 // dst = r with a further error of 2^carriedLog2 (x's error carried through
 // f). When the whole error reaches 2^capLog2, a bound of |f| everywhere,
 // dst is a zero known to that bound instead: the value then says nothing
@@ -137,13 +164,40 @@ bool SmallOdd(BigFloat *dst, const BigFloat *x) {
     return true;
 }
 
+// log2 f(d) at d = 2^l for the odd functions that grow faster than their
+// argument (|f(t)| > |t|), bounding f over a zero's interval; +inf where
+// the interval reaches a pole or the edge of the domain. For tiny d,
+// f(d) = d (1 + c d^2 + ...) with c <= 1/3.
+double TinyGrowth(double l) { return l + 0.49 * std::exp2(2.0 * l); }
+double SinhGrowth(double l) { return l < -8.0 ? TinyGrowth(l) : Log2Sinh(std::exp2(l)); }
+double TanGrowth(double l) {
+    double d = std::exp2(l);
+    if (d >= std::numbers::pi / 2) return kInfinity;
+    return l < -8.0 ? TinyGrowth(l) : std::log2(std::tan(d)) + 1e-14;
+}
+double ArcSinGrowth(double l) {
+    double d = std::exp2(l);
+    if (d >= 1.0) return std::log2(std::numbers::pi / 2);
+    return l < -8.0 ? TinyGrowth(l) : std::log2(std::asin(d)) + 1e-14;
+}
+double ArTanhGrowth(double l) {
+    double d = std::exp2(l);
+    if (d >= 1.0) return kInfinity;
+    return l < -8.0 ? TinyGrowth(l) : std::log2(std::atanh(d)) + 1e-14;
+}
+
 // The common special arguments of the odd functions that vanish at 0 and
-// behave like x near it: a zero is returned as it is, FloatUnderflow stays
-// FloatUnderflow, FloatIndeterminate and exact arguments are
+// behave like x near it: a zero is returned as it is (its bound widened to
+// f(dx) by `growth` when f grows faster than its argument), FloatUnderflow
+// stays FloatUnderflow, FloatIndeterminate and exact arguments are
 // indeterminate. Returns true when it wrote dst.
-bool OddSpecial(BigFloat *dst, const BigFloat *x) {
+bool OddSpecial(BigFloat *dst, const BigFloat *x, double (*growth)(double) = nullptr) {
     if (x->kind == FloatZero) {
-        BigFloat_Copy(dst, x);
+        double bound = growth && x->accuracy != kInfinity ? growth(-x->accuracy) : -x->accuracy;
+        if (bound == kInfinity)
+            BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
+        else
+            BigFloat_SetZero(dst, -bound);
         return true;
     }
     if (x->kind == FloatUnderflow) {
@@ -228,10 +282,19 @@ int ReduceQuarter(BigFloat *y, const BigFloat *x) {
     return quarter;
 }
 
-// sum = sin y (cosine false) or cos y, |y| <= 1, by the Taylor series:
-// term_j = term_(j-1) * y^2 / ((2j - 1 + o)(2j + o)), o = 1 for the sine,
-// with alternating signs. The terms fall, so the remainder is below the
-// first omitted one.
+// Extra working bits for the reduction of a large x: the reduced argument
+// is then accurate to x's precision in absolute terms, as sin and cos near
+// their extrema (where the slope vanishes) need. At most the bits of x's
+// magnitude and of its accuracy, so an argument with little accuracy left
+// costs nothing extra.
+double ReductionBits(const BigFloat *x) {
+    double m = static_cast<double>(BigFloat_TopBit(x));
+    return std::max(0.0, std::min(m, x->accuracy));
+}
+
+// sum = sin y (cosine false) or cos y for |y| <= 1 (about pi/4 after the
+// reduction), as y S(y^2) and C(y^2) from the fixed-point series. The
+// error of y^2 moves S and C by at most half as much.
 void SinCosSeries(BigFloat *sum, const BigFloat *y, bool cosine) {
     if (y->kind == FloatZero) {
         if (cosine)
@@ -240,36 +303,34 @@ void SinCosSeries(BigFloat *sum, const BigFloat *y, bool cosine) {
             BigFloat_Copy(sum, y);
         return;
     }
-    LocalFloat y2, term;
-    BigFloat_Mul(y2.get(), y, y);
+    LocalFloat z, s;
+    BigFloat_Mul(z.get(), y, y);
+    // S and C lie in [0.68, 1]: their absolute accuracy is their precision.
+    double bits = (cosine ? y->accuracy : BigFloat_Precision(y)) + 4.0;
+    Series_SinCos(s.get(), z.get(), cosine, bits);
+    if (BigFloat_IsFinite(s.get())) BigFloat_AddError(s.get(), -z->accuracy - 1.0);
     if (cosine)
-        BigFloat_SetSmall(term.get(), 1);
+        BigFloat_Copy(sum, s.get());
     else
-        BigFloat_Copy(term.get(), y);
-    BigFloat_Copy(sum, term.get());
-    int64_t o = cosine ? 0 : 1;
-    for (int64_t j = 1;; ++j) {
-        BigFloat_Mul(term.get(), term.get(), y2.get());
-        BigFloat_DivSmall(term.get(), term.get(), (2 * j - 1 + o) * (2 * j + o));
-        if (term->kind == FloatZero || term->magnitude < -(sum->accuracy + BIGFLOAT_GUARD_BITS)) break;
-        if (j & 1)
-            BigFloat_Sub(sum, sum, term.get());
-        else
-            BigFloat_Add(sum, sum, term.get());
-        BigFloat_LimitAccuracy(term.get(), sum->accuracy + 2 * BIGFLOAT_GUARD_BITS);
-    }
-    BigFloat_AddError(sum, term->kind == FloatZero ? -term->accuracy : term->magnitude);
+        BigFloat_Mul(sum, y, s.get());
 }
 
+// The halvings of the angle before the arctangent series go on until
+// |x| <= 2^-h for this h: each costs a square root and a quotient and
+// saves a share of the series' terms (the balance measured).
+int64_t ArcTanHalvings(double bits) { return std::clamp<int64_t>(static_cast<int64_t>(std::sqrt(bits) / 15.0), 2, 8); }
+
 // sum = arctan x for |x| <= 1: the angle is halved,
-// arctan x = 2 arctan(x / (1 + sqrt(1 + x^2))), until |x| < 1/64, and the
-// alternating series x - x^3/3 + x^5/5 - ... is summed.
+// arctan x = 2 arctan(x / (1 + sqrt(1 + x^2))), until |x| < 2^-h, and
+// arctan v = v A(v^2) summed by the fixed-point series (|A'| <= 1/3, so
+// the error of v^2 moves A by a third of it).
 void ArcTanSeries(BigFloat *sum, const BigFloat *x) {
-    LocalFloat v, t, one, w, power, term;
+    LocalFloat v, t, one, z, a;
     BigFloat_Copy(v.get(), x);
     BigFloat_SetSmall(one.get(), 1);
     int64_t halvings = 0;
-    while (v->kind > 0 && v->magnitude > -6.0) {
+    double target = -static_cast<double>(ArcTanHalvings(BigFloat_Precision(x)));
+    while (v->kind > 0 && v->magnitude > target) {
         BigFloat_Mul(t.get(), v.get(), v.get());
         BigFloat_Add(t.get(), t.get(), one.get());
         BigFloat_Sqrt(t.get(), t.get());
@@ -277,89 +338,147 @@ void ArcTanSeries(BigFloat *sum, const BigFloat *x) {
         BigFloat_Div(v.get(), v.get(), t.get());
         ++halvings;
     }
-    BigFloat_Copy(sum, v.get());
-    if (v->kind > 0) {
-        BigFloat_Mul(w.get(), v.get(), v.get());
-        BigFloat_Copy(power.get(), v.get());
-        for (int64_t n = 3;; n += 2) {
-            BigFloat_Mul(power.get(), power.get(), w.get());
-            BigFloat_DivSmall(term.get(), power.get(), n);
-            if (term->magnitude < -(sum->accuracy + BIGFLOAT_GUARD_BITS)) break;
-            if (n & 2)
-                BigFloat_Sub(sum, sum, term.get());
-            else
-                BigFloat_Add(sum, sum, term.get());
-            BigFloat_LimitAccuracy(power.get(), sum->accuracy + 2 * BIGFLOAT_GUARD_BITS);
-        }
-        BigFloat_AddError(sum, term->magnitude);
+    if (v->kind <= 0) {
+        BigFloat_Copy(sum, v.get());
+    } else {
+        BigFloat_Mul(z.get(), v.get(), v.get());
+        Series_ArcTan(a.get(), z.get(), BigFloat_Precision(v.get()) + 4.0, false);
+        if (BigFloat_IsFinite(a.get())) BigFloat_AddError(a.get(), -z->accuracy - 1.5);
+        BigFloat_Mul(sum, v.get(), a.get());
     }
     BigFloat_Scale(sum, halvings);
 }
 
 // e^x of a finite non-zero x taken as it is stored (its accuracy bounds
-// the roundings): x = y * 2^k with |y| < 2^-7, k = e + floor(8 * 2^log10(p))
-// (e the top bit, p x's precision in digits), the Taylor series of e^y,
-// then k squarings, whose doubling relative errors the products record.
+// the roundings), to x's accuracy as relative precision: x = q ln 2 + r
+// with 0 <= r < 1, e^x = 2^q e^r, e^r from the fixed-point series. r's
+// error (from ln 2 and x) moves e^r by at most e^r (e^dr - 1). A q beyond
+// the exponent range saturates.
 void ExpStored(BigFloat *dst, const BigFloat *x) {
-    int64_t e = BigFloat_TopBit(x);
-    double digits = BigFloat_Precision(x) / LOG2_10;
-    if (!(digits >= 1.0)) digits = 1.0;
-    int64_t k = e + static_cast<int64_t>(std::floor(8.0 * std::exp2(std::log10(digits))));
-    LocalFloat y, sum, term, one;
-    BigFloat_Copy(y.get(), x);
-    if (k > 0) BigFloat_Scale(y.get(), -k);
-    BigFloat_SetSmall(one.get(), 1);
-    BigFloat_Add(sum.get(), one.get(), y.get());
-    BigFloat_Copy(term.get(), y.get());
-    for (int64_t n = 2;; ++n) {
-        BigFloat_Mul(term.get(), term.get(), y.get());
-        BigFloat_DivSmall(term.get(), term.get(), n);
-        if (term->magnitude < -(sum->accuracy + BIGFLOAT_GUARD_BITS)) break;
-        BigFloat_Add(sum.get(), sum.get(), term.get());
-        BigFloat_LimitAccuracy(term.get(), sum->accuracy + 2 * BIGFLOAT_GUARD_BITS);
+    double bits = std::max(x->accuracy, 8.0) + 4.0;
+    LocalFloat ln2, q, r, v;
+    int64_t top = BigFloat_TopBit(x);
+    int64_t n = 0;
+    if (top < 50) {
+        n = static_cast<int64_t>(std::floor(BigFloat_ToDouble(x) * std::numbers::log2e));
+    } else {
+        // The quotient by ln 2 to its integer bits and a few more.
+        LocalFloat xs;
+        BigFloat_Copy(xs.get(), x);
+        BigFloat_LimitPrecision(xs.get(), static_cast<double>(top) + 16.0);
+        Constant_Ln2(ln2.get(), static_cast<double>(top) + 16.0);
+        BigFloat_Div(q.get(), xs.get(), ln2.get());
+        BigInt k{};
+        TruncateToInteger(&k, q.get());
+        bool fits = BigInt_FitsSmall(&k) && std::llabs(BigInt_ToSmall(&k)) < (int64_t(1) << 62);
+        n = BigInt_ToSmall(&k);
+        BigInt_Release(&k);
+        if (!fits) {
+            BigFloat_SetSpecial(dst, x->sign < 0 ? FloatUnderflow : FloatOverflow, 1);
+            return;
+        }
     }
-    // With |y| < 2^-7 the remainder is below twice the first omitted term.
-    BigFloat_AddError(sum.get(), term->magnitude + 1);
-    for (int64_t i = 0; i < k && BigFloat_IsFinite(sum.get()); ++i) BigFloat_Mul(sum.get(), sum.get(), sum.get());
-    BigFloat_Copy(dst, sum.get());
+    double qBits = n == 0 ? 0.0 : std::log2(std::fabs(static_cast<double>(n))) + 1.0;
+    Constant_Ln2(ln2.get(), bits + qBits + 8.0);
+    BigFloat_SetSmall(q.get(), n);
+    BigFloat_Mul(q.get(), q.get(), ln2.get());
+    BigFloat_Sub(r.get(), x, q.get());
+    // The double estimate of q can be one off either way.
+    while (r->kind != FloatZero && r->sign < 0) {
+        BigFloat_Add(r.get(), r.get(), ln2.get());
+        --n;
+    }
+    while (r->kind > 0 && r->magnitude >= 0.0) {
+        BigFloat_Sub(r.get(), r.get(), ln2.get());
+        ++n;
+    }
+    Series_Exp(v.get(), r.get(), bits);
+    if (BigFloat_IsFinite(v.get())) {
+        BigFloat_AddError(v.get(), v->magnitude + Slack(v->magnitude) + LogExpm1(-r->accuracy));
+        BigFloat_Scale(v.get(), n);
+    }
+    BigFloat_Copy(dst, v.get());
 }
 
+// Up to this precision (about 750 digits) ln y comes from the artanh
+// series; beyond it Newton's iteration on e^x, whose cost is a few
+// exponentials, is faster (measured).
+constexpr double kLogSeriesBits = 2500.0;
+
 // ln x of a finite positive x taken as it is stored: x = y * 2^e with
-// 0.75 <= y < 1.5, ln y = 2 artanh z with z = (y - 1)/(y + 1), |z| <= 1/5,
-// summed as z + z^3/3 + z^5/5 + ...; ln x = ln y + e ln 2.
+// 0.75 <= y < 1.5 and ln x = ln y + e ln 2. Up to kLogSeriesBits,
+// ln y = 2 artanh((y - 1)/(y + 1)) by the fixed-point series; beyond,
+// Newton's iteration on e^L = y from a machine estimate,
+// L <- L + (y e^-L - 1), the precision doubling each step. The last
+// step's correction t bounds the result: ln y = L + ln(1 + t) and
+// |ln(1 + t) - t| <= t^2, so L + t errs by the error of t (tracked) and
+// t^2.
 void LogStored(BigFloat *dst, const BigFloat *x) {
     int64_t e = BigFloat_TopBit(x);
     int64_t below = e - 1 - x->exponent * LIMB_BITS;  // the next lower bit, within the limbs
     if (below >= 0 && Limbs_TestBit(x->limbs, below)) ++e;
 
-    LocalFloat y, z, w, power, term, sum, exact;
+    LocalFloat y, d, one, sum;
     BigFloat_Copy(y.get(), x);
     BigFloat_Scale(y.get(), -e);
-    BigFloat_SetSmall(exact.get(), 1);
-    BigFloat_Sub(z.get(), y.get(), exact.get());
-    BigFloat_Add(y.get(), y.get(), exact.get());
-    BigFloat_Div(z.get(), z.get(), y.get());
-    BigFloat_Copy(sum.get(), z.get());
-    if (z->kind != FloatZero) {
+    BigFloat_SetSmall(one.get(), 1);
+    BigFloat_Sub(d.get(), y.get(), one.get());
+    double target = y->accuracy + 2.0;
+    if (d->kind == FloatZero) {
+        BigFloat_SetZero(sum.get(), y->accuracy);
+    } else if (target <= kLogSeriesBits) {
+        // ln y = 2 artanh z, z = (y - 1)/(y + 1) in [-1/7, 1/5], summed as
+        // 2 z A(z^2); |A'| <= 0.4 there.
+        LocalFloat z, w, a;
+        BigFloat_Add(z.get(), y.get(), one.get());
+        BigFloat_Div(z.get(), d.get(), z.get());
         BigFloat_Mul(w.get(), z.get(), z.get());
-        BigFloat_Copy(power.get(), z.get());
-        for (int64_t n = 3;; n += 2) {
-            BigFloat_Mul(power.get(), power.get(), w.get());
-            BigFloat_DivSmall(term.get(), power.get(), n);
-            if (term->magnitude < -(sum->accuracy + BIGFLOAT_GUARD_BITS)) break;
-            BigFloat_Add(sum.get(), sum.get(), term.get());
-            BigFloat_LimitAccuracy(power.get(), sum->accuracy + 2 * BIGFLOAT_GUARD_BITS);
+        Series_ArcTan(a.get(), w.get(), target + 4.0, true);
+        if (BigFloat_IsFinite(a.get())) BigFloat_AddError(a.get(), -w->accuracy - 1.3);
+        BigFloat_Mul(sum.get(), z.get(), a.get());
+        BigFloat_Scale(sum.get(), 1);
+    } else {
+        // The machine estimate is good to about 50 bits of its own size;
+        // below the double range, ln(1 + d) = d within d^2/2.
+        double reached;
+        if (d->magnitude < -60.0) {
+            BigFloat_Copy(sum.get(), d.get());
+            reached = -(2.0 * (d->magnitude + Slack(d->magnitude)) - 1.0);
+        } else {
+            double start = std::log1p(BigFloat_ToDouble(d.get()));
+            BigFloat_FromDouble(sum.get(), start);
+            reached = 50.0 - std::log2(std::fabs(start));
         }
-        // With z^2 <= 1/25 the remainder is below 1.05 times the first
-        // omitted term.
-        BigFloat_AddError(sum.get(), term->magnitude + 1);
+        double steps[64];
+        int count = 0;
+        for (double p = target; p > reached && count < 64; p = p / 2.0 + 8.0) steps[count++] = p;
+        LocalFloat l, ex, t, ys;
+        for (int i = count - 1; i >= 0; --i) {
+            double p = steps[i];
+            // L is cut to the step's precision, and the sum continues from
+            // exactly the value whose exponential is taken.
+            BigFloat_Negate(l.get(), sum.get());
+            BigFloat_SetAccuracy(l.get(), p + 4.0);
+            BigFloat_Negate(sum.get(), l.get());
+            BigFloat_SetAccuracy(sum.get(), kInfinity);
+            if (l->kind == FloatZero)
+                OneWithAccuracy(ex.get(), l->accuracy);
+            else
+                ExpStored(ex.get(), l.get());
+            BigFloat_Copy(ys.get(), y.get());
+            BigFloat_LimitAccuracy(ys.get(), p + 8.0);
+            BigFloat_Mul(t.get(), ys.get(), ex.get());
+            BigFloat_Sub(t.get(), t.get(), one.get());
+            BigFloat_Add(sum.get(), sum.get(), t.get());
+            if (i == 0 && t->kind >= 0) BigFloat_AddError(sum.get(), 2.0 * UpperLog2(t.get()));
+        }
+        if (count == 0) BigFloat_SetAccuracy(sum.get(), reached);
     }
-    BigFloat_Scale(sum.get(), 1);
-    if (e != 0) {
-        LocalFloat ln2;
+    if (e != 0 && BigFloat_IsFinite(sum.get())) {
+        LocalFloat ln2, factor;
         Constant_Ln2(ln2.get(), sum->accuracy + std::log2(std::fabs(static_cast<double>(e))) + BIGFLOAT_GUARD_BITS);
-        BigFloat_SetSmall(exact.get(), e);
-        BigFloat_Mul(ln2.get(), ln2.get(), exact.get());
+        BigFloat_SetSmall(factor.get(), e);
+        BigFloat_Mul(ln2.get(), ln2.get(), factor.get());
         BigFloat_Add(sum.get(), sum.get(), ln2.get());
     }
     BigFloat_Copy(dst, sum.get());
@@ -390,7 +509,8 @@ double DistanceToOneLog2(const BigFloat *x) {
 // square-root growth there, arccos(1 - v) <= 2.25 sqrt(v) for v = u + dx.
 double ArcSinCarried(const BigFloat *x) {
     double dxLog = -x->accuracy, uLog = DistanceToOneLog2(x);
-    if (dxLog <= uLog - 1.0) return dxLog - 0.5 * Log2Sub(uLog, dxLog);
+    if (dxLog <= uLog - 1.0) return dxLog - 0.5 * Log2Sub(uLog - Slack(uLog), dxLog);
+    if (uLog != -kInfinity) uLog += Slack(uLog);
     return std::log2(2.25) + 0.5 * Log2Add(uLog, dxLog);
 }
 
@@ -444,6 +564,7 @@ void BigFloat_Exp(BigFloat *dst, const BigFloat *x) {
     }
     LocalFloat w, r;
     Working(w.get(), x, WorkBits(x));
+    LimitTinyArgument(w.get());
     ExpStored(r.get(), w.get());
     double carried = BigFloat_IsFinite(r.get()) ? r->magnitude + Slack(r->magnitude) + LogExpm1(dxLog) : 0.0;
     Finish(dst, r.get(), carried, kInfinity);
@@ -492,7 +613,7 @@ void BigFloat_Sin(BigFloat *dst, const BigFloat *x) {
     if (SmallOdd(dst, x)) return;
     double dxLog = -x->accuracy;
     LocalFloat w, y, r;
-    Working(w.get(), x, WorkBits(x));
+    Working(w.get(), x, WorkBits(x) + ReductionBits(x));
     int quarter = ReduceQuarter(y.get(), w.get());
     // sin x = sin y, cos y, -sin y, -cos y by quarter; |cos x| is then
     // |cos y| <= 1 or |sin y| <= |y|.
@@ -523,7 +644,7 @@ void BigFloat_Cos(BigFloat *dst, const BigFloat *x) {
     }
     double dxLog = -x->accuracy;
     LocalFloat w, y, r;
-    Working(w.get(), x, WorkBits(x));
+    Working(w.get(), x, WorkBits(x) + ReductionBits(x));
     int quarter = ReduceQuarter(y.get(), w.get());
     // cos x = cos y, -sin y, -cos y, sin y by quarter.
     SinCosSeries(r.get(), y.get(), !(quarter & 1));
@@ -532,14 +653,15 @@ void BigFloat_Cos(BigFloat *dst, const BigFloat *x) {
     Finish(dst, r.get(), dxLog + Log2Add(slope, dxLog), 0.0);
 }
 
-// |tan(x+t) - tan x| <= dx / (|cos x| - dx)^2, the secant squared bounded
-// over the interval; an interval that may reach a pole is indeterminate.
+// Without a pole in the interval tan is monotonic there, and
+// |tan(x+t) - tan x| = |sin t| / |cos(x+t) cos x| <= dx / ((|cos x| - dx)
+// |cos x|); an interval that may reach a pole is indeterminate.
 void BigFloat_Tan(BigFloat *dst, const BigFloat *x) {
     if (x->kind == FloatOverflow) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
         return;
     }
-    if (OddSpecial(dst, x)) return;
+    if (OddSpecial(dst, x, TanGrowth)) return;
     // An interval of width pi or more holds a pole.
     if (x->accuracy <= -0.66) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
@@ -548,11 +670,11 @@ void BigFloat_Tan(BigFloat *dst, const BigFloat *x) {
     if (SmallOdd(dst, x)) return;
     double dxLog = -x->accuracy;
     LocalFloat w, y, s, c, r;
-    Working(w.get(), x, WorkBits(x));
+    Working(w.get(), x, WorkBits(x) + ReductionBits(x));
     int quarter = ReduceQuarter(y.get(), w.get());
-    // |cos x| is |cos y| >= 0.68 for an even quarter, |sin y| >= 0.89 |y|
+    // |cos x| is |cos y| >= cos |y| for an even quarter, |sin y| >= 0.89 |y|
     // for an odd one.
-    double cosLow = std::log2(0.68);
+    double cosLow = std::log2(std::cos(std::min(UpperDouble(y.get()), 1.5))) - 1e-14;
     if (quarter & 1) cosLow = LowerLog2(y.get()) + std::log2(0.89);
     if (cosLow <= dxLog) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
@@ -566,7 +688,7 @@ void BigFloat_Tan(BigFloat *dst, const BigFloat *x) {
     } else {
         BigFloat_Div(r.get(), s.get(), c.get());
     }
-    Finish(dst, r.get(), dxLog - 2.0 * Log2Sub(cosLow, dxLog), kInfinity);
+    Finish(dst, r.get(), dxLog - Log2Sub(cosLow, dxLog) - cosLow, kInfinity);
 }
 
 // |arctan(x+t) - arctan x| <= dx / (1 + (|x| - dx)^2).
@@ -602,8 +724,16 @@ void BigFloat_ArcTan(BigFloat *dst, const BigFloat *x) {
 // intervals |d angle| <= ((|x| + dx) dy + (|y| + dy) dx) / r_min^2.
 void BigFloat_ArcTan2(BigFloat *dst, const BigFloat *y, const BigFloat *x) {
     if (x->kind == FloatIndeterminate || y->kind == FloatIndeterminate ||
-        (x->kind == FloatZero && y->kind == FloatZero) || (IsExact(x) && IsExact(y) && x->kind > 0 && y->kind > 0)) {
+        (x->kind == FloatZero && y->kind == FloatZero)) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
+        return;
+    }
+    // Two exact coordinates have an exact angle only on the positive axis.
+    if (IsExact(x) && IsExact(y) && x->kind >= 0 && y->kind >= 0) {
+        if (y->kind == FloatZero && x->sign > 0)
+            BigFloat_SetZero(dst, kInfinity);
+        else
+            BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
         return;
     }
     // The saturated kinds: a huge coordinate dominates, a tiny one counts
@@ -638,8 +768,10 @@ void BigFloat_ArcTan2(BigFloat *dst, const BigFloat *y, const BigFloat *x) {
     double capLog2 = std::log2(std::numbers::pi);
     LocalFloat r;
     if (x->kind == FloatZero || y->kind == FloatZero) {
-        // On an axis: +-pi/2, 0 or pi, the other coordinate's error carried.
-        double bits = std::max(WorkBits(x->kind == FloatZero ? y : x), 64.0);
+        // On an axis: +-pi/2, 0 or pi, the other coordinate's error carried
+        // (none when the zero is exact: pi then takes the other's precision).
+        const BigFloat *other = x->kind == FloatZero ? y : x;
+        double bits = std::isfinite(carried) ? std::max(64.0, -carried + kWorkGuard) : WorkBits(other);
         if (x->kind == FloatZero)
             PiScaled(r.get(), bits, -1, y->sign);
         else if (x->sign > 0)
@@ -649,7 +781,9 @@ void BigFloat_ArcTan2(BigFloat *dst, const BigFloat *y, const BigFloat *x) {
         Finish(dst, r.get(), carried, capLog2);
         return;
     }
-    double w = std::max(WorkBits(x), WorkBits(y));
+    // The working precision of the inexact coordinates (an exact one has
+    // all the digits it needs).
+    double w = std::max(IsExact(x) ? 0.0 : WorkBits(x), IsExact(y) ? 0.0 : WorkBits(y));
     LocalFloat xw, yw, ax, ay, q, halfPi;
     Working(xw.get(), x, w);
     Working(yw.get(), y, w);
@@ -681,7 +815,7 @@ void BigFloat_ArcSin(BigFloat *dst, const BigFloat *x) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
         return;
     }
-    if (OddSpecial(dst, x)) return;
+    if (OddSpecial(dst, x, ArcSinGrowth)) return;
     LocalFloat one, ax;
     BigFloat_SetSmall(one.get(), 1);
     BigFloat_Copy(ax.get(), x);
@@ -703,9 +837,10 @@ void BigFloat_ArcSin(BigFloat *dst, const BigFloat *x) {
 void BigFloat_ArcCos(BigFloat *dst, const BigFloat *x) {
     if (x->kind == FloatUnderflow || (x->kind == FloatZero && !IsExact(x))) {
         // pi/2 -+ arcsin t, |arcsin t| <= pi/2 |t|.
-        double bits = x->kind == FloatZero ? std::max(x->accuracy, 53.0) + 8.0 : 53.0;
-        PiScaled(dst, bits, -1, 1);
-        if (x->kind == FloatZero) BigFloat_AddError(dst, -x->accuracy + std::log2(std::numbers::pi / 2));
+        bool zero = x->kind == FloatZero;
+        double accuracy = x->accuracy;  // read before dst, which may be x, is written
+        PiScaled(dst, zero ? std::max(accuracy, 53.0) + 8.0 : 53.0, -1, 1);
+        if (zero) BigFloat_AddError(dst, -accuracy + std::log2(std::numbers::pi / 2));
         return;
     }
     if (x->kind < 0 || IsExact(x)) {
@@ -722,6 +857,7 @@ void BigFloat_ArcCos(BigFloat *dst, const BigFloat *x) {
     }
     LocalFloat w, s, r;
     Working(w.get(), x, WorkBits(x));
+    LimitTinyArgument(w.get());
     OneMinusSquare(s.get(), w.get());
     BigFloat_Sqrt(s.get(), s.get());
     BigFloat_ArcTan2(r.get(), s.get(), w.get());
@@ -750,7 +886,7 @@ void BigFloat_Sinh(BigFloat *dst, const BigFloat *x) {
         BigFloat_SetSpecial(dst, FloatOverflow, x->sign);
         return;
     }
-    if (OddSpecial(dst, x)) return;
+    if (OddSpecial(dst, x, SinhGrowth)) return;
     if (SmallOdd(dst, x)) return;
     if (BigFloat_TopBit(x) >= kExpSaturationBit) {
         BigFloat_SetSpecial(dst, FloatOverflow, x->sign);
@@ -762,7 +898,15 @@ void BigFloat_Sinh(BigFloat *dst, const BigFloat *x) {
     ExpPair(e.get(), inv.get(), w.get());
     BigFloat_Sub(r.get(), e.get(), inv.get());
     BigFloat_Scale(r.get(), -1);
-    Finish(dst, r.get(), dxLog + Log2Cosh(UpperDouble(x)), kInfinity);
+    // cosh(|x| + dx) = cosh|x| cosh dx + sinh|x| sinh dx, with sinh|x| from
+    // the result (so that a huge x needs no double of its own) and
+    // cosh|x| = sqrt(1 + sinh^2).
+    double carried = 0.0;
+    if (BigFloat_IsFinite(r.get())) {
+        double sinhLog = UpperLog2(r.get()), coshLog = 0.5 * Log2Add(0.0, 2.0 * sinhLog), d = std::exp2(dxLog);
+        carried = dxLog + Log2Add(coshLog + Log2Cosh(d), sinhLog + Log2Sinh(d));
+    }
+    Finish(dst, r.get(), carried, kInfinity);
 }
 
 // |cosh(x+t) - cosh x| <= dx sinh(|x| + dx).
@@ -789,10 +933,19 @@ void BigFloat_Cosh(BigFloat *dst, const BigFloat *x) {
     double dxLog = -x->accuracy;
     LocalFloat w, e, inv, r;
     Working(w.get(), x, WorkBits(x));
+    LimitTinyArgument(w.get());
     ExpPair(e.get(), inv.get(), w.get());
     BigFloat_Add(r.get(), e.get(), inv.get());
     BigFloat_Scale(r.get(), -1);
-    Finish(dst, r.get(), dxLog + Log2Sinh(UpperDouble(x)), kInfinity);
+    // sinh(|x| + dx) = sinh|x| cosh dx + cosh|x| sinh dx, with cosh|x| from
+    // the result and sinh|x| below both it and sinh of |x|'s bound.
+    double carried = 0.0;
+    if (BigFloat_IsFinite(r.get())) {
+        double coshLog = UpperLog2(r.get()), d = std::exp2(dxLog);
+        double sinhLog = std::min(coshLog, Log2Sinh(UpperDouble(x)));
+        carried = dxLog + Log2Add(sinhLog + Log2Cosh(d), coshLog + Log2Sinh(d));
+    }
+    Finish(dst, r.get(), carried, kInfinity);
 }
 
 // |tanh(x+t) - tanh x| <= dx / cosh^2(max(0, |x| - dx)).
@@ -811,8 +964,10 @@ void BigFloat_Tanh(BigFloat *dst, const BigFloat *x) {
     // 1 - tanh|x| < 2 e^(-2|x|): beyond the working precision tanh is +-1.
     double away = 2.0 * std::exp2(x->magnitude - Slack(x->magnitude)) * std::numbers::log2e;
     if (away > w + 4.0) {
+        // A finite accuracy even where the bound leaves the double range,
+        // so that the value stays inexact.
         BigFloat_SetSmall(r.get(), x->sign);
-        BigFloat_SetAccuracy(r.get(), away - 1.0);
+        BigFloat_SetAccuracy(r.get(), std::min(away - 1.0, 1e300));
         Finish(dst, r.get(), carried, kInfinity);
         return;
     }
@@ -900,7 +1055,7 @@ void BigFloat_ArTanh(BigFloat *dst, const BigFloat *x) {
         BigFloat_SetSpecial(dst, FloatIndeterminate, 0);
         return;
     }
-    if (OddSpecial(dst, x)) return;
+    if (OddSpecial(dst, x, ArTanhGrowth)) return;
     double dxLog = -x->accuracy, uLog = DistanceToOneLog2(x);
     LocalFloat one, ax;
     BigFloat_SetSmall(one.get(), 1);

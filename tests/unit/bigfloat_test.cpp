@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "kernel/state.h"
@@ -571,6 +572,17 @@ TEST_F(BigFloatFunctions, SpecialArguments) {
     BigFloat_SetSmall(y.get(), 1);
     BigFloat_ArcTan2(r.get(), y.get(), x.get());
     EXPECT_EQ(r->kind, FloatIndeterminate);
+    // One exact coordinate lends no error; an exact zero beside a positive
+    // exact x is the exact angle 0.
+    Inexact(x.get(), 2, 100);
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    EXPECT_EQ(r->kind, FloatRegular);
+    EXPECT_GE(r->accuracy, 100);
+    BigFloat_SetSmall(x.get(), 5);
+    BigFloat_SetSmall(y.get(), 0);
+    BigFloat_ArcTan2(r.get(), y.get(), x.get());
+    EXPECT_EQ(r->kind, FloatZero);
+    EXPECT_EQ(r->accuracy, INF);
     // Roots: n = 0 and negative radicands are indeterminate, an exact 1
     // stays 1, a zero's root keeps a share of its accuracy.
     Inexact(x.get(), -2, 100);
@@ -590,6 +602,34 @@ TEST_F(BigFloatFunctions, SpecialArguments) {
     BigFloat_SetZero(x.get(), 50);
     BigFloat_Cos(r.get(), x.get());
     EXPECT_GE(r->accuracy, 100);
+    // A zero known to 2 bits: sinh, tan, arcsin and artanh grow faster
+    // than their argument, so the bound widens to f(1/4); tan and artanh
+    // of a zero whose interval reaches the pole or the edge give up.
+    BigFloat_SetZero(x.get(), 2);
+    const std::pair<Unary, double> growing[] = {{BigFloat_Sinh, std::sinh(0.25)}, {BigFloat_Tan, std::tan(0.25)},
+                                                {BigFloat_ArcSin, std::asin(0.25)}, {BigFloat_ArTanh, std::atanh(0.25)}};
+    for (const auto &[f, bound] : growing) {
+        f(r.get(), x.get());
+        EXPECT_EQ(r->kind, FloatZero);
+        EXPECT_NEAR(std::exp2(-r->accuracy), bound, 1e-12);
+    }
+    BigFloat_SetZero(x.get(), -1);
+    BigFloat_Tan(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    BigFloat_SetZero(x.get(), 0);
+    BigFloat_ArTanh(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatIndeterminate);
+    // arccos of a zero, written over the zero itself.
+    BigFloat_SetZero(x.get(), 100);
+    BigFloat_ArcCos(r.get(), x.get());
+    BigFloat_ArcCos(x.get(), x.get());
+    EXPECT_EQ(x->accuracy, r->accuracy);
+    EXPECT_LT(r->accuracy, 100);
+    // tanh of a huge value is +-1, still inexact.
+    Inexact(x.get(), 1, 60, 2000);
+    BigFloat_Tanh(r.get(), x.get());
+    EXPECT_EQ(r->kind, FloatUnit);
+    EXPECT_TRUE(std::isfinite(r->accuracy));
 }
 
 // Arguments without accuracy left must not cost their magnitude: the
@@ -627,6 +667,20 @@ TEST_F(BigFloatFunctions, ArgumentsWithoutAccuracyStayCheap) {
     BigFloat_Log(r.get(), x.get());
     EXPECT_NEAR(BigFloat_ToDouble(r.get()), 100000 * std::log(10.0), 1e-6);
     EXPECT_GE(r->accuracy, 160);
+    // The reciprocal, 10^-100000 known to 50 digits, has an accuracy of
+    // 332000 bits, which the functions that are about constant there
+    // (e^x, cosh x, cos x, arccos x) need not reach.
+    LocalFloat one;
+    BigFloat_SetSmall(one.get(), 1);
+    BigFloat_Div(x.get(), one.get(), x.get());
+    ASSERT_GT(x->accuracy, 330000);
+    for (Unary f : {BigFloat_Exp, BigFloat_Cosh, BigFloat_Cos}) {
+        f(r.get(), x.get());
+        EXPECT_TRUE(Agree(r.get(), one.get(), 160));
+    }
+    BigFloat_ArcCos(r.get(), x.get());
+    BigFloat_Negate(halfPi.get(), halfPi.get());
+    EXPECT_TRUE(Agree(r.get(), halfPi.get(), 160));
 }
 
 // Identities between the kernels at 300 bits: the values agree within
