@@ -503,7 +503,9 @@ Object *RealValue(Function f, Object *x) {
     if (Real_IsMachine(x)) {
         double v = AsReal(x)->value;
         double r = kFunctions[f].machine(v);
-        if (std::isnormal(r) || (r == 0.0 && v == 0.0)) return Object_ReleaseReturn(x, Real_FromDouble(r));
+        // A zero is a true zero (log 1, sin 0) except where the exponential
+        // fell below the double range.
+        if (std::isnormal(r) || (r == 0.0 && f != FN_EXP)) return Object_ReleaseReturn(x, Real_FromDouble(r));
         if (std::isnan(r)) return Object_ReleaseReturn(x, Indeterminate());
         // Beyond the double range (or a pole): the kernel decides, at the
         // argument's 53 bits.
