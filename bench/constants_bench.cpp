@@ -1,6 +1,5 @@
-// Times the constants and the exp/log kernels against MPFR at the same
-// precision and prints one table: our time, MPFR's time and the ratio for
-// each case. Every constant is computed afresh each time: our caches are
+// Times the constants against MPFR at the same precision and prints one
+// table: our time, MPFR's time and the ratio for each case. Every constant is computed afresh each time: our caches are
 // cleared and so are MPFR's.
 #include <mpfr.h>
 
@@ -8,7 +7,6 @@
 
 #include "bench_timing.h"
 #include "kernel/state.h"
-#include "number/bigfloat_functions.h"
 #include "number/constants.h"
 #include "vorlan.h"
 
@@ -42,27 +40,6 @@ void Constant(const char *name, int digits, void (*ours)(BigFloat *, double),
     Row(name, digits, t1, t2);
 }
 
-// exp and log of 1/3 at the given precision (ln 2 cached on both sides).
-void Kernels(int digits) {
-    double bits = digits * LOG2_10;
-    LocalFloat x, three, y;
-    BigFloat_SetSmall(x.get(), 1);
-    BigFloat_SetPrecision(x.get(), bits + 8, 2);
-    BigFloat_SetSmall(three.get(), 3);
-    BigFloat_Div(x.get(), x.get(), three.get());
-    mpfr_t xm, r;
-    mpfr_init2(xm, static_cast<mpfr_prec_t>(bits) + 8);
-    mpfr_init2(r, static_cast<mpfr_prec_t>(bits) + 1);
-    mpfr_set_ui(xm, 1, MPFR_RNDN);
-    mpfr_div_ui(xm, xm, 3, MPFR_RNDN);
-    Row("exp(1/3)", digits, Time([&] { BigFloat_Exp(y.get(), x.get()); }),
-        Time([&] { mpfr_exp(r, xm, MPFR_RNDN); }));
-    Row("log(1/3)", digits, Time([&] { BigFloat_Log(y.get(), x.get()); }),
-        Time([&] { mpfr_log(r, xm, MPFR_RNDN); }));
-    mpfr_clear(xm);
-    mpfr_clear(r);
-}
-
 }  // namespace
 
 int main() {
@@ -80,7 +57,6 @@ int main() {
         Constant("EulerMascheroni", digits, Constant_EulerGamma, [](mpfr_ptr r) { mpfr_const_euler(r, MPFR_RNDN); });
     for (int digits : {100, 1000, 10000})
         Constant("ln 2", digits, Constant_Ln2, [](mpfr_ptr r) { mpfr_const_log2(r, MPFR_RNDN); });
-    for (int digits : {100, 1000}) Kernels(digits);
     Kernel_Terminate();
     return 0;
 }

@@ -15,34 +15,13 @@
 #include <random>
 #include <vector>
 
+#include "mpfr_support.h"
 #include "number/bigfloat.h"
 
 namespace {
 
-// An MPFR number that frees itself.
-struct Mpfr {
-    mpfr_t v;
-    explicit Mpfr(mpfr_prec_t prec = 64) { mpfr_init2(v, prec); }
-    Mpfr(const Mpfr &) = delete;
-    Mpfr &operator=(const Mpfr &) = delete;
-    ~Mpfr() { mpfr_clear(v); }
-    operator mpfr_ptr() { return v; }
-};
-
-// out = the stored value of b, exactly (out's precision is raised to fit).
-void ToMpfr(mpfr_ptr out, const BigFloat *b) {
-    if (b->kind == FloatZero) {
-        mpfr_set_zero(out, 1);
-        return;
-    }
-    mpz_t z;
-    mpz_init(z);
-    mpz_import(z, static_cast<size_t>(b->top + 1), -1, sizeof(Limb), 0, 0, b->limbs);
-    if (b->sign < 0) mpz_neg(z, z);
-    mpfr_set_prec(out, std::max<mpfr_prec_t>(64, static_cast<mpfr_prec_t>(64 * (b->top + 1))));
-    ASSERT_EQ(mpfr_set_z_2exp(out, z, 64 * b->exponent, MPFR_RNDN), 0);
-    mpz_clear(z);
-}
+using mpfr_support::Mpfr;
+using mpfr_support::ToMpfr;
 
 // out = stored value of b + side * 0.999 * 2^-accuracy, exactly: a point
 // near one end of b's error interval (the stored value itself for an exact

@@ -14,21 +14,12 @@
 #include "kernel/state.h"
 #include "number/bigfloat_functions.h"
 #include "number/constants.h"
+#include "mpfr_support.h"
 #include "vorlan.h"
 
 namespace {
 
-// Sets r (of enough precision) to the stored value of b exactly.
-void ToMpfr(mpfr_t r, const BigFloat *b) {
-    mpz_t z;
-    mpz_init(z);
-    mpz_import(z, static_cast<size_t>(b->top + 1), -1, sizeof(Limb), 0, 0, b->limbs);
-    mpfr_set_prec(r, static_cast<mpfr_prec_t>((b->top + 2) * 64));
-    mpfr_set_z(r, z, MPFR_RNDN);
-    mpfr_mul_2si(r, r, 64 * b->exponent, MPFR_RNDN);
-    if (b->sign < 0) mpfr_neg(r, r, MPFR_RNDN);
-    mpz_clear(z);
-}
+using mpfr_support::ToMpfr;
 
 // Passes when |b - truth| <= 2^-accuracy(b); truth is exact to far more
 // bits than b claims.

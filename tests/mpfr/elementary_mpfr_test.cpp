@@ -22,34 +22,13 @@
 
 #include "kernel/state.h"
 #include "number/bigfloat_functions.h"
+#include "mpfr_support.h"
 #include "vorlan.h"
 
 namespace {
 
-// An MPFR number that frees itself.
-struct Mpfr {
-    mpfr_t v;
-    explicit Mpfr(mpfr_prec_t prec = 64) { mpfr_init2(v, prec); }
-    Mpfr(const Mpfr &) = delete;
-    Mpfr &operator=(const Mpfr &) = delete;
-    ~Mpfr() { mpfr_clear(v); }
-    operator mpfr_ptr() { return v; }
-};
-
-// out = the stored value of a finite b, exactly.
-void ToMpfr(mpfr_ptr out, const BigFloat *b) {
-    if (b->kind == FloatZero) {
-        mpfr_set_zero(out, 1);
-        return;
-    }
-    mpz_t z;
-    mpz_init(z);
-    mpz_import(z, static_cast<size_t>(b->top + 1), -1, sizeof(Limb), 0, 0, b->limbs);
-    if (b->sign < 0) mpz_neg(z, z);
-    mpfr_set_prec(out, std::max<mpfr_prec_t>(64, static_cast<mpfr_prec_t>(64 * (b->top + 1))));
-    mpfr_set_z_2exp(out, z, 64 * b->exponent, MPFR_RNDN);
-    mpz_clear(z);
-}
+using mpfr_support::Mpfr;
+using mpfr_support::ToMpfr;
 
 // b = v exactly, then given `bits` bits of precision.
 void FromMpfr(BigFloat *b, mpfr_ptr v, double bits) {
