@@ -465,7 +465,12 @@ Object *ComplexPower(Object *base, Object *exponent, uint64_t flags) {
             Object_Release(y);
             return Indeterminate();
         }
-        return Elementary_Exp(Number_Multiply(y, Elementary_Log(x)));
+        Object *logarithm = Elementary_Log(x);
+        if (!Number_Is(logarithm)) {
+            Object_Release(y);
+            return logarithm;
+        }
+        return Elementary_Exp(Number_Multiply(y, logarithm));
     }
     double xr, xi, yr, yi;
     Parts(base, &xr, &xi);

@@ -404,6 +404,10 @@ Object *KernelValue(Function f, Object *x) {
     Ref owned(x);
     LocalFloat a, r;
     Number_ToBigFloat(x, a.get(), 53);
+    // A Real that is exact (an integral power of one, say) counts as a
+    // value of machine precision, as exact operands of reals do.
+    if (BigFloat_IsFinite(a.get()) && a->accuracy == std::numeric_limits<double>::infinity())
+        BigFloat_SetPrecision(a.get(), 53, 2);
     kFunctions[f].kernel(r.get(), a.get());
     return FromFloat(r.get());
 }
@@ -430,10 +434,19 @@ bool InRealDomain(Function f, Object *x) {
     }
 }
 
-// Number arithmetic; each consumes its operands.
-Object *Add(Object *a, Object *b) { return Number_Add(a, b); }
-Object *Mul(Object *a, Object *b) { return Number_Multiply(a, b); }
-Object *Half(Object *a) { return Number_Multiply(Constant(kernel.constants.rationals[RAT_HALF]), a); }
+// Number arithmetic for the composed formulas, where an intermediate may
+// have come out Indeterminate: anything that is not a number makes the
+// result Indeterminate. Each consumes its operands.
+bool BothNumbers(Object *a, Object *b) {
+    if (Number_Is(a) && Number_Is(b)) return true;
+    Object_Release(a);
+    Object_Release(b);
+    return false;
+}
+Object *Add(Object *a, Object *b) { return BothNumbers(a, b) ? Number_Add(a, b) : Indeterminate(); }
+Object *Mul(Object *a, Object *b) { return BothNumbers(a, b) ? Number_Multiply(a, b) : Indeterminate(); }
+Object *Neg(Object *a) { return Number_Is(a) ? Number_Negate(a) : Object_ReleaseReturn(a, Indeterminate()); }
+Object *Half(Object *a) { return Mul(Constant(kernel.constants.rationals[RAT_HALF]), a); }
 Object *NumericValue(Function f, Object *x);
 // The principal square root; a complex one as exp(log(a)/2), with the
 // exact 1/2, so that the exponent does not limit the precision. Consumes a.
@@ -442,7 +455,7 @@ Object *Sqrt(Object *a) {
     return Arith_PowerPair(a, Constant(kernel.constants.rationals[RAT_HALF]), 0);
 }
 Object *Reciprocal(Object *a) { return Arith_PowerPair(a, Int(-1), 0); }
-Object *TimesI(Object *a) { return Number_Multiply(ImaginaryUnit(), a); }
+Object *TimesI(Object *a) { return Mul(ImaginaryUnit(), a); }
 // pi at the precision of x (machine for a machine x). Borrows x.
 Object *PiLike(Object *x) { return Arith_Absorb(x, PiSymbol()); }
 
@@ -457,7 +470,7 @@ Object *OutsideRealDomain(Function f, Object *x) {
     Ref pi(PiLike(x));
     if (!pi) return Indeterminate();
     int s = CompareDigits(x, 0) < 0 ? -1 : 1;
-    Object *magnitude = s < 0 ? Number_Negate(Object_AddRef(x)) : Object_AddRef(x);
+    Object *magnitude = s < 0 ? Neg(Object_AddRef(x)) : Object_AddRef(x);
     // w = log(|x| + sqrt(x^2 - 1)) for |x| > 1.
     auto w = [&] {
         Object *root = Sqrt(Add(Mul(Object_AddRef(x), Object_AddRef(x)), Int(-1)));
@@ -476,7 +489,7 @@ Object *OutsideRealDomain(Function f, Object *x) {
     case FN_ARCCOS:
         // arccos x = i log(x + sqrt(x^2 - 1)) for x > 1 and
         // pi - i log(|x| + sqrt(x^2 - 1)) for x < -1.
-        r = s > 0 ? Complex_Make(Int(0), w()) : Complex_Make(pi.release(), Number_Negate(w()));
+        r = s > 0 ? Complex_Make(Int(0), w()) : Complex_Make(pi.release(), Neg(w()));
         break;
     case FN_ARCOSH:
         // arcosh x = i arccos x on [-1, 1), log(|x| + sqrt(x^2 - 1)) + i pi
@@ -575,7 +588,7 @@ Object *ComposedComplexValue(Function f, Object *a, Object *b) {
         r = Complex_Make(Mul(g(FN_SIN, a), g(FN_COSH, b)), Mul(g(FN_COS, a), g(FN_SINH, b)));
         break;
     case FN_COS:
-        r = Complex_Make(Mul(g(FN_COS, a), g(FN_COSH, b)), Number_Negate(Mul(g(FN_SIN, a), g(FN_SINH, b))));
+        r = Complex_Make(Mul(g(FN_COS, a), g(FN_COSH, b)), Neg(Mul(g(FN_SIN, a), g(FN_SINH, b))));
         break;
     case FN_SINH:
         r = Complex_Make(Mul(g(FN_SINH, a), g(FN_COS, b)), Mul(g(FN_COSH, a), g(FN_SIN, b)));
@@ -591,7 +604,7 @@ Object *ComposedComplexValue(Function f, Object *a, Object *b) {
         break;
     case FN_ARCSIN: {
         // -i log(i z + sqrt(1 - z^2))
-        Object *root = Sqrt(Add(Int(1), Number_Negate(Mul(z(), z()))));
+        Object *root = Sqrt(Add(Int(1), Neg(Mul(z(), z()))));
         r = Mul(Complex_MakeImaginary(Int(-1)), log_of(Add(TimesI(z()), root)));
         break;
     }
@@ -599,12 +612,12 @@ Object *ComposedComplexValue(Function f, Object *a, Object *b) {
         // pi/2 - arcsin z
         Object *pi = PiLike(Number_IsInexact(a) ? a : b);
         Object *asin = ComposedComplexValue(FN_ARCSIN, a, b);
-        r = pi ? Add(Half(pi), Number_Negate(asin)) : Object_ReleaseReturn(asin, Indeterminate());
+        r = pi ? Add(Half(pi), Neg(asin)) : Object_ReleaseReturn(asin, Indeterminate());
         break;
     }
     case FN_ARCTAN: {
         // (i/2) (log(1 - i z) - log(1 + i z))
-        Object *difference = Add(log_of(Add(Int(1), Number_Negate(TimesI(z())))), Number_Negate(log_of(Add(Int(1), TimesI(z())))));
+        Object *difference = Add(log_of(Add(Int(1), Neg(TimesI(z())))), Neg(log_of(Add(Int(1), TimesI(z())))));
         r = Half(TimesI(difference));
         break;
     }
@@ -618,7 +631,7 @@ Object *ComposedComplexValue(Function f, Object *a, Object *b) {
         break;
     case FN_ARTANH:
         // (log(1 + z) - log(1 - z))/2
-        r = Half(Add(log_of(Add(Int(1), z())), Number_Negate(log_of(Add(Int(1), Number_Negate(z()))))));
+        r = Half(Add(log_of(Add(Int(1), z())), Neg(log_of(Add(Int(1), Neg(z()))))));
         break;
     }
     return AsNumber(r);
