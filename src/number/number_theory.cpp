@@ -12,8 +12,10 @@
 //  - F(n) comes from the doubling formulas on (F(k), F(k-1)), two
 //    squarings per bit of n;
 //  - B(2k) comes from the tangent numbers, which a recurrence of word
-//    multiples and additions gives exactly, with the denominator that von
-//    Staudt and Clausen's theorem names.
+//    multiples and additions gives exactly, or for a large index from
+//    2 (2k)! zeta(2k) / (2 pi)^2k computed until its error bound fixes the
+//    integer B(2k) D, with the denominator D that von Staudt and Clausen's
+//    theorem names.
 // IsPrime is a deterministic strong-probable-prime test with fixed bases
 // up to the ranges where those bases are proved to suffice, and the strong
 // test to base 2 together with a strong Lucas test beyond.
@@ -42,6 +44,7 @@
 #include "number/bigfloat_functions.h"
 #include "number/bigint.h"
 #include "number/complex.h"
+#include "number/constants.h"
 #include "number/elementary.h"
 #include "number/integer.h"
 #include "number/number_arith.h"
@@ -659,6 +662,53 @@ Object *BernoulliFromTangent(const TangentNumbers &t, int64_t k) {
     return Rational_Make(IntegerOf(num.get()), IntegerOf(den.get()));
 }
 
+// Above this index one Bernoulli number comes from the zeta function,
+// whose cost grows like the square of the index; the tangent numbers cost
+// the cube.
+constexpr uint64_t kBernoulliByZeta = 400;
+
+// B(2k) D for the denominator D of von Staudt and Clausen, as a rounded
+// value: |B(2k)| = 2 (2k)! zeta(2k) / (2 pi)^2k with zeta(2k) summed to the
+// M-th term, M^(1 - 2k)/(2k - 1) bounding the rest; the result is taken
+// when its error bound is below 1/2, so its rounding is the exact integer,
+// and the precision is raised until it is. Returns a new reference (the
+// Integer numerator), or null when the precision cannot be reached.
+Object *BernoulliByZeta(uint64_t k, const BigInt *denominator) {
+    double twoK = 2.0 * double(k);
+    double magnitude = (std::log(2.0) + std::lgamma(twoK + 1) - twoK * std::log(2 * M_PI)) / std::log(2.0) +
+                       double(BitCount(denominator));
+    LocalInt factorial;
+    NumberTheory_Factorial(factorial.get(), 2 * k);
+    BigInt_Mul(factorial.get(), factorial.get(), denominator);
+    for (double bits = magnitude + 64; bits < magnitude * 4 + 1024; bits *= 1.5) {
+        // Terms m^-2k for m up to M stop mattering at 2^-bits.
+        auto terms = static_cast<int64_t>(std::exp2((bits + 8) / (twoK - 1))) + 1;
+        LocalFloat zeta, term, power, pi, value;
+        BigFloat_SetSmall(zeta.get(), 1);
+        for (int64_t m = 2; m <= terms; ++m) {
+            BigFloat_SetSmall(power.get(), m);
+            BigFloat_PowerSmall(power.get(), power.get(), int64_t(2 * k));
+            BigFloat_SetPrecision(power.get(), bits + 16, 2);
+            BigFloat_SetSmall(term.get(), 1);
+            BigFloat_Div(term.get(), term.get(), power.get());
+            BigFloat_Add(zeta.get(), zeta.get(), term.get());
+        }
+        BigFloat_AddError(zeta.get(), (1 - twoK) * std::log2(double(terms)) - std::log2(twoK - 1));
+        Constant_Pi(pi.get(), bits + 32);
+        BigFloat_Scale(pi.get(), 1);
+        BigFloat_PowerSmall(pi.get(), pi.get(), int64_t(2 * k));
+        BigFloat_FromBigInt(value.get(), factorial.get());
+        BigFloat_Scale(value.get(), 1);
+        BigFloat_Mul(value.get(), value.get(), zeta.get());
+        BigFloat_Div(value.get(), value.get(), pi.get());
+        if (!BigFloat_IsFinite(value.get()) || value->accuracy < 2) continue;
+        Ref real(Real_FromBigFloat(value.get()));
+        Object *n = Round_Number(real.get(), ROUND_NEAREST);
+        return k % 2 ? n : Integer_Negate(n);
+    }
+    return nullptr;
+}
+
 // B(n) for n >= 0. Returns a new reference.
 Object *Bernoulli(uint64_t n) {
     if (n == 1) return Rational_Make(Integer_FromSmall(-1), Integer_FromSmall(2));
@@ -667,6 +717,14 @@ Object *Bernoulli(uint64_t n) {
     if (n < 35) return Rational_Make(Integer_FromSmall(kBernoulliTable[n / 2 - 1][0]), Integer_FromSmall(kBernoulliTable[n / 2 - 1][1]));
     if (n == 38) return Rational_Make(Integer_FromSmall(kBernoulli38[0]), Integer_FromSmall(kBernoulli38[1]));
     auto k = static_cast<int64_t>(n / 2);
+    if (n > kBernoulliByZeta) {
+        if (BeyondLimit(double(n) * std::log2(double(n)))) return IntegerOverflow(k % 2 ? 1 : -1);
+        LocalInt denominator;
+        BernoulliDenominator(denominator.get(), uint64_t(k));
+        Object *numerator = BernoulliByZeta(uint64_t(k), denominator.get());
+        if (!numerator) return IntegerOverflow(k % 2 ? 1 : -1);
+        return Rational_Make(numerator, IntegerOf(denominator.get()));
+    }
     TangentNumbers t(k);
     if (!t.ok()) return IntegerOverflow(k % 2 ? 1 : -1);
     return BernoulliFromTangent(t, k);
