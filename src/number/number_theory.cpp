@@ -3,9 +3,10 @@
 // The exact functions work on BigInt records and build their large values
 // by balanced products, so that their cost follows the cost of the
 // multiplication of the largest operands:
-//  - n! is the odd part of n! (a product over odd numbers in halving
-//    ranges, each range by a product tree) shifted by the power of two
-//    that n! holds, n - popcount(n);
+//  - n! is the odd part of n! shifted by the power of two that n! holds,
+//    n - popcount(n); the odd part comes from the prime swing, a squaring
+//    of the odd part of (n/2)! and a product by the odd primes to the
+//    exponents the swing gives them, gathered by a product tree;
 //  - Binomial(n, k) is the product of the prime powers p^e that divide it,
 //    with e counted by Legendre's formula, or for a small k the product of
 //    the k top factors of n! divided by k!;
@@ -170,23 +171,6 @@ void OddProduct(BigInt *dst, uint64_t lo, uint64_t hi) {
 
 // ---- Factorial, binomial, Fibonacci ----------------------------------------------------
 
-// The odd part of n!. The odd numbers in P_i = (n/2^(i+1), n/2^i] occur
-// i + 1 times in it (n! is 2^(n/2) (n/2)! times the odd numbers up to n),
-// so it is the product of the running products P_top ... P_i, multiplied
-// from the short end: the last product joins two halves of similar length.
-void OddFactorial(BigInt *dst, uint64_t n) {
-    BigInt_SetSmall(dst, 1);
-    int levels = 0;
-    while ((n >> levels) > 2) ++levels;
-    LocalInt range, running;
-    BigInt_SetSmall(running.get(), 1);
-    for (int i = levels - 1; i >= 0 && dst->kind >= IntZero; --i) {
-        OddProduct(range.get(), n >> (i + 1), n >> i);
-        BigInt_Mul(running.get(), running.get(), range.get());
-        BigInt_Mul(dst, dst, running.get());
-    }
-}
-
 // The primes up to n by the sieve of Eratosthenes over the odd numbers.
 std::vector<uint64_t> PrimesUpTo(uint64_t n) {
     std::vector<uint64_t> primes;
@@ -208,12 +192,37 @@ uint64_t PrimeExponent(uint64_t n, uint64_t p) {
     return e;
 }
 
+// The odd part of n! by the prime swing: n! = (n/2)!^2 S(n), where the
+// swing S(n) holds each prime p <= n to the exponent sum over i >= 1 of
+// floor(n/p^i) mod 2, so p^e <= n. Without the powers of two this gives
+// O(n) = O(n/2)^2 S'(n): one squaring of half the result and a product by
+// a number of about n bits per halving of n, instead of products of whole
+// halves. primes lists the odd primes up to n.
+void OddFactorial(BigInt *dst, uint64_t n, const std::vector<uint64_t> &primes) {
+    if (n < 3) return BigInt_SetSmall(dst, 1);
+    LocalInt half, swing;
+    OddFactorial(half.get(), n / 2, primes);
+    Packer packer;
+    for (uint64_t p : primes) {
+        if (p > n) break;
+        uint64_t power = 1;
+        for (uint64_t q = n / p; q; q /= p)
+            if (q & 1) power *= p;
+        if (power > 1) packer.Add(power);
+    }
+    packer.Product(swing.get());
+    BigInt_Mul(dst, half.get(), half.get());
+    BigInt_Mul(dst, dst, swing.get());
+}
+
 }  // namespace
 
 void NumberTheory_Factorial(BigInt *dst, uint64_t n) {
     if (n < 2) return BigInt_SetSmall(dst, 1);
     if (BeyondLimit(std::lgamma(static_cast<double>(n) + 1) / std::log(2.0))) return BigInt_SetInfinite(dst, 1);
-    OddFactorial(dst, n);
+    std::vector<uint64_t> primes = PrimesUpTo(n);
+    primes.erase(primes.begin());
+    OddFactorial(dst, n, primes);
     BigInt_Shift(dst, dst, static_cast<int64_t>(n - static_cast<uint64_t>(__builtin_popcountll(n))));
 }
 
