@@ -764,6 +764,26 @@ bool IsSaturatedReal(Object *o) {
 // f(x) for the built-in f, evaluated. Consumes x.
 Object *Apply(BuiltinSymbol f, Object *x) { return Object_Evaluate(Expression_New(Builtin(f), x)); }
 
+// The limit of Factorial and Fibonacci along an infinity: Infinity along
+// Infinity, Indeterminate along any other direction; null when x is not an
+// infinity with a numeric direction. Borrows x.
+Object *AtInfinity(Object *x) {
+    int re = 0, im = 0;
+    switch (Infinity_Classify(x, &re, &im)) {
+    case 0: case 8: return nullptr;
+    case 1: return re > 0 ? Object_AddRef(kernel.constants.infinity) : Indeterminate();
+    default: return Indeterminate();
+    }
+}
+
+// A native of one argument from the function giving its value (null when
+// the call stays unevaluated). Consumes the call.
+template <Object *(*Value)(Object *)>
+Object *OneArgument(Object *call) {
+    Object *r = Value(Expression_At(call, 1));
+    return r ? Object_ReleaseReturn(call, r) : call;
+}
+
 // ---- Factorial of inexact numbers
 
 // The number of bits of precision of a Real. Borrows x.
@@ -957,17 +977,7 @@ Object *FactorialValue(Object *x) {
         bool machine = (Object_IsReal(re) && Real_IsMachine(re)) || (Object_IsReal(im) && Real_IsMachine(im));
         return machine ? ComplexFactorial(x) : nullptr;
     }
-    int re = 0, im = 0;
-    switch (Infinity_Classify(x, &re, &im)) {
-    case 0: case 8: return nullptr;
-    case 1: return re > 0 ? Object_AddRef(kernel.constants.infinity) : Indeterminate();
-    default: return Indeterminate();
-    }
-}
-
-Object *Builtin_Factorial(Object *call) {
-    Object *r = FactorialValue(Expression_At(call, 1));
-    return r ? Object_ReleaseReturn(call, r) : call;
+    return AtInfinity(x);
 }
 
 // ---- Fibonacci
@@ -1003,17 +1013,7 @@ Object *FibonacciValue(Object *x) {
         return IntegerOf(r.get());
     }
     if (Number_IsInexact(x)) return BinetFibonacci(x);
-    int re = 0, im = 0;
-    switch (Infinity_Classify(x, &re, &im)) {
-    case 0: case 8: return nullptr;
-    case 1: return re > 0 ? Object_AddRef(kernel.constants.infinity) : Indeterminate();
-    default: return Indeterminate();
-    }
-}
-
-Object *Builtin_Fibonacci(Object *call) {
-    Object *r = FibonacciValue(Expression_At(call, 1));
-    return r ? Object_ReleaseReturn(call, r) : call;
+    return AtInfinity(x);
 }
 
 // ---- Binomial
@@ -1177,8 +1177,8 @@ Object *Builtin_Gcd(Object *call) {
 const NativeRow kNatives[] = {
     {SYM_Bernoulli, {u"Bernoulli(\?Integer)"}, Builtin_Bernoulli},
     {SYM_Binomial, {u"Binomial(\?, \?)"}, Builtin_Binomial},
-    {SYM_Factorial, {u"Factorial(\?)"}, Builtin_Factorial},
-    {SYM_Fibonacci, {u"Fibonacci(\?)"}, Builtin_Fibonacci},
+    {SYM_Factorial, {u"Factorial(\?)"}, OneArgument<FactorialValue>},
+    {SYM_Fibonacci, {u"Fibonacci(\?)"}, OneArgument<FibonacciValue>},
     {SYM_GreatestCommonDivisor, {u"GreatestCommonDivisor(\?\?\?)"}, Builtin_Gcd},
     {SYM_GCD, {u"GCD(\?\?\?)"}, Builtin_Gcd},
     {SYM_IsEven, {u"IsEven(\?)"}, Builtin_IsEven},
