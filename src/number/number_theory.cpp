@@ -1090,6 +1090,7 @@ Object *BinomialValue(Object *n, Object *k) {
     return nullptr;
 }
 
+// The natives below each consume the call and return the result.
 Object *Builtin_Binomial(Object *call) {
     Object *r = BinomialValue(Expression_At(call, 1), Expression_At(call, 2));
     return r ? Object_ReleaseReturn(call, r) : call;
@@ -1097,6 +1098,7 @@ Object *Builtin_Binomial(Object *call) {
 
 // ---- Bernoulli, parity, primality
 
+// An index beyond a word is beyond the limb limit too.
 Object *Builtin_Bernoulli(Object *call) {
     Object *n = Expression_At(call, 1);
     if (Object_Sign(n) < 0) return call;
