@@ -770,3 +770,180 @@ void BigInt_Normalize(BigInt *x) {
         x->kind = n == 1 && x->limbs[0] == 1 ? IntUnit : IntRegular;
     }
 }
+
+// ---- Modular powers ----------------------------------------------------------------
+
+namespace {
+
+// dst += src * v over n limbs; returns the carry limb.
+Limb AddMulLimb(Limb *dst, const Limb *src, int64_t n, Limb v) {
+    Limb carry = 0;
+    for (int64_t i = 0; i < n; ++i) {
+        unsigned __int128 t = static_cast<unsigned __int128>(src[i]) * v + dst[i] + carry;
+        dst[i] = static_cast<Limb>(t);
+        carry = static_cast<Limb>(t >> 64);
+    }
+    return carry;
+}
+
+// Montgomery arithmetic modulo an odd m of n limbs, with R = 2^(64n):
+// residues are kept as x*R mod m, and a product of two of them is reduced
+// by adding multiples of m that clear its low limbs, with no division.
+struct Montgomery {
+    const Limb *m;
+    int64_t n;
+    Limb inverse;     // -m^-1 mod 2^64
+    Limb *product;    // 2n + 1 limbs
+    Limb *scratch;    // for Limbs_Mul, or null when it needs none
+
+    // r = a*b/R mod m for a, b < m; r may be a or b.
+    void Multiply(Limb *r, const Limb *a, const Limb *b) {
+        Limbs_Mul(product, a, n * LIMB_BYTES, b, n * LIMB_BYTES, scratch);
+        Reduce(r);
+    }
+
+    // r = product/R mod m, for a product below m*R.
+    void Reduce(Limb *r) {
+        product[2 * n] = 0;
+        for (int64_t i = 0; i < n; ++i) {
+            Limb c = AddMulLimb(product + i, m, n, product[i] * inverse);
+            Limbs_AddLimb(product + i + n, product + i + n, (n + 1 - i) * LIMB_BYTES, c);
+        }
+        // The sum is below 2m: one subtraction at most.
+        Limb *high = product + n;
+        if (high[n] || Limbs_Compare(high, n * LIMB_BYTES, m, n * LIMB_BYTES) >= 0)
+            Limbs_Sub(r, high, n * LIMB_BYTES, m, n * LIMB_BYTES);
+        else
+            std::memcpy(r, high, n * LIMB_BYTES);
+    }
+};
+
+// The window width of the sliding-window powering for an exponent of the
+// given bit count: wider windows need more precomputed powers and save
+// more products.
+int WindowBits(int64_t bits) {
+    if (bits <= 24) return 1;
+    if (bits <= 96) return 3;
+    if (bits <= 384) return 4;
+    if (bits <= 1536) return 5;
+    return 6;
+}
+
+// |base|^e mod m into out (n limbs) for an odd m of n limbs (top limb
+// non-zero) and e > 0; negate asks for the residue of the negative base.
+// False when the work space could not be allocated.
+bool MontgomeryPower(Limb *out, const BigInt *base, bool negate, const BigInt *e, const Limb *m, int64_t n) {
+    int64_t ebits = Limbs_HighestBit(e->limbs, e->size) + 1;
+    int k = WindowBits(ebits);
+    int64_t powers = int64_t(1) << (k - 1);
+    int64_t scratchLimbs = (Limbs_MulScratchBytes(n * LIMB_BYTES, n * LIMB_BYTES) + LIMB_BYTES - 1) / LIMB_BYTES;
+    int64_t total = (powers + 2) * n + (2 * n + 1) + scratchLimbs;
+    auto *work = static_cast<Limb *>(std::malloc(total * LIMB_BYTES));
+    if (!work) return false;
+    Limb *table = work, *x = table + powers * n, *square = x + n;
+    Montgomery mont{m, n, 0, square + n, scratchLimbs ? square + n + 2 * n + 1 : nullptr};
+    // Newton's iteration for the inverse of m mod 2^64 doubles the correct
+    // low bits each step; m itself is right to 3 bits.
+    Limb inv = m[0];
+    for (int i = 0; i < 5; ++i) inv *= 2 - m[0] * inv;
+    mont.inverse = 0 - inv;
+
+    // table[0] = base*R mod m, by one long division of base shifted by R.
+    if (Limbs_DivMod(nullptr, base->limbs, base->size, m, n * LIMB_BYTES, table, n * LIMB_BYTES) < 0) {
+        std::free(work);
+        return false;
+    }
+    if (negate && Limbs_HighestBit(table, n * LIMB_BYTES) >= 0) Limbs_Sub(table, m, n * LIMB_BYTES, table, n * LIMB_BYTES);
+    // table[i] = base^(2i + 1), in Montgomery form.
+    mont.Multiply(square, table, table);
+    for (int64_t i = 1; i < powers; ++i) mont.Multiply(table + i * n, table + (i - 1) * n, square);
+
+    // Left to right: runs of zero bits are squarings; a window of up to k
+    // bits that starts and ends with a one is one product by a table entry.
+    bool started = false;
+    int64_t bit = ebits - 1;
+    while (bit >= 0) {
+        if (!Limbs_TestBit(e->limbs, bit)) {
+            mont.Multiply(x, x, x);
+            --bit;
+            continue;
+        }
+        int64_t low = std::max<int64_t>(bit - k + 1, 0);
+        while (!Limbs_TestBit(e->limbs, low)) ++low;
+        Limb window = 0;
+        for (int64_t b = bit; b >= low; --b) window = (window << 1) | Limb(Limbs_TestBit(e->limbs, b));
+        const Limb *entry = table + static_cast<int64_t>(window >> 1) * n;
+        if (started) {
+            for (int64_t b = bit; b >= low; --b) mont.Multiply(x, x, x);
+            mont.Multiply(x, x, entry);
+        } else {
+            std::memcpy(x, entry, n * LIMB_BYTES);
+            started = true;
+        }
+        bit = low - 1;
+    }
+    // Out of Montgomery form: x/R mod m.
+    std::memcpy(mont.product, x, n * LIMB_BYTES);
+    std::memset(mont.product + n, 0, (n + 1) * LIMB_BYTES);
+    mont.Reduce(out);
+    std::free(work);
+    return true;
+}
+
+// dst = |base|^e mod |m| (with the residue of -|base| when negate) for an
+// even m >= 2 and e > 0: binary powering with division after each product.
+// dst is not an operand.
+void PlainPowerMod(BigInt *dst, const BigInt *base, bool negate, const BigInt *e, const BigInt *m) {
+    BigInt b{}, t{}, q{};
+    BigInt_Abs(&b, base);
+    BigInt_DivMod(&q, &b, m, &b);
+    if (negate && b.kind > IntZero) BigInt_Sub(&b, m, &b);
+    BigInt_Copy(dst, &b);
+    for (int64_t bit = Limbs_HighestBit(e->limbs, e->size) - 1; bit >= 0 && dst->kind >= IntZero; --bit) {
+        BigInt_Mul(&t, dst, dst);
+        BigInt_DivMod(&q, &t, m, dst);
+        if (Limbs_TestBit(e->limbs, bit)) {
+            BigInt_Mul(&t, dst, &b);
+            BigInt_DivMod(&q, &t, m, dst);
+        }
+    }
+    BigInt_Release(&b);
+    BigInt_Release(&t);
+    BigInt_Release(&q);
+}
+
+}  // namespace
+
+void BigInt_PowerMod(BigInt *dst, const BigInt *base, const BigInt *e, const BigInt *m) {
+    if (IsSpecial(base) || IsSpecial(e) || IsSpecial(m) || IsZero(m) || e->sign < 0)
+        return BigInt_SetIndeterminate(dst);
+    if (m->kind == IntUnit) return BigInt_SetZero(dst);
+    if (IsZero(e)) return BigInt_SetSmall(dst, 1);
+    if (IsZero(base)) return BigInt_SetZero(dst);
+    bool negate = base->sign < 0;
+    // The operands are read from copies when one of them is dst.
+    BigInt copies[3] = {};
+    const BigInt *ops[3] = {base, e, m};
+    for (int i = 0; i < 3; ++i) {
+        if (ops[i] != dst) continue;
+        BigInt_Copy(&copies[i], ops[i]);
+        ops[i] = &copies[i];
+    }
+    base = ops[0], e = ops[1], m = ops[2];
+    if (IsSpecial(base) || IsSpecial(e) || IsSpecial(m)) {
+        BigInt_SetInfinite(dst, 1);
+    } else if (m->limbs[0] & 1) {
+        int64_t n = LimbCount(m);
+        dst->sign = 1;
+        if (Resize(dst, n)) {
+            if (MontgomeryPower(dst->limbs, base, negate, e, m->limbs, n)) BigInt_Normalize(dst);
+            else Overflow(dst, 1);
+        }
+    } else {
+        BigInt mag{};
+        BigInt_Abs(&mag, m);
+        PlainPowerMod(dst, base, negate, e, &mag);
+        BigInt_Release(&mag);
+    }
+    for (BigInt &c : copies) BigInt_Release(&c);
+}

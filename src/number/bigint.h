@@ -98,6 +98,15 @@ void BigInt_Gcd(BigInt *dst, const BigInt *a, const BigInt *b);
 // may be a.
 void BigInt_Power(BigInt *dst, const BigInt *a, uint64_t n);
 
+// dst = base^e mod m, the residue in [0, |m|): a negative base is taken
+// to its non-negative residue first, m's sign is ignored, and e >= 0 (x^0
+// mod m is 1 mod |m|, so 0 for |m| = 1). An odd modulus uses Montgomery
+// products with a sliding window over the exponent; an even one plain
+// products reduced by division. A zero modulus, a negative exponent or a
+// special operand gives IntIndeterminate; a failed allocation IntInfinite.
+// dst may be any of the operands.
+void BigInt_PowerMod(BigInt *dst, const BigInt *base, const BigInt *e, const BigInt *m);
+
 // The bitwise operations of BigInt_Logic.
 enum BigIntLogic { BIGINT_AND, BIGINT_OR, BIGINT_XOR };
 

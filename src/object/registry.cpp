@@ -20,6 +20,7 @@
 #include "number/complex.h"
 #include "number/elementary.h"
 #include "number/integer.h"
+#include "number/number_theory.h"
 #include "number/rational.h"
 #include "number/real.h"
 #include "number/rounding.h"
@@ -294,6 +295,7 @@ const NativeTable *const kModuleNatives[] = {
     &ArithNatives,   &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
     &NumericNatives, &PatternNatives,   &PowerNatives,   &PrintNatives,      &RealNatives,      &RelationNatives,
     &ReplaceNatives, &RoundingNatives, &SetNatives, &ElementaryNatives, &ExpandNatives,
+    &NumberTheoryNatives,
 };
 
 // The tables of output formatters.
