@@ -117,7 +117,10 @@ Object *RandomReal(Object *x) {
     if (Real_IsMachine(x)) return Real_FromDouble(AsReal(x)->value * (double(Random_Word() >> 11) * 0x1p-53));
     if (!Real_IsBig(x)) return nullptr;
     const BigFloat *b = AsReal(x)->big;
-    double bits = BigFloat_Precision(b);
+    // As many random bits as x has significant ones, but no more than its
+    // mantissa holds: an exact-valued real has infinite precision.
+    double bits = BigFloat_Precision(b), stored = 64.0 * double(b->top + 2);
+    if (!(bits <= stored)) bits = stored;
     int64_t k = bits >= 1 ? static_cast<int64_t>(std::ceil(bits)) : 1;
     BigInt r{};
     RandomBits(&r, k);
