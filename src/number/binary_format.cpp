@@ -195,6 +195,7 @@ Object *Failure(Conversion c) {
 // The UTF-16 text of UTF-8 bytes, every byte read (zero bytes included).
 std::u16string Utf8ToText(const unsigned char *p, int64_t n) {
     std::u16string text;
+    if (n == 0) return text;  // p may be null then
     text.reserve(size_t(n));
     const unsigned char *end = p + n;
     while (p < end) {
@@ -214,6 +215,7 @@ std::u16string Utf8ToText(const unsigned char *p, int64_t n) {
 std::u16string ContentText(Object *s) {
     String *str = AsString(s);
     if (Object_Subtype(s) == SUB_UTF8) return Utf8ToText(str->buffer, str->bytes);
+    if (str->bytes == 0) return u"";
     return std::u16string(str->buffer, str->buffer + str->bytes);
 }
 
@@ -251,6 +253,11 @@ struct Output {
     std::string bytes;
     bool binary = false;
 };
+
+// The bytes of a string; an empty one may have no buffer.
+void AppendContent(Output &out, String *s) {
+    if (s->bytes > 0) out.bytes.append(reinterpret_cast<const char *>(s->buffer), size_t(s->bytes));
+}
 
 // Number texts are ASCII.
 void AppendAscii(Output &out, std::u16string_view text) {
@@ -517,7 +524,7 @@ bool WriteString(Object *s, const Options &o, const Format *f, Output &out) {
     String *str = AsString(s);
     bool isText = Object_Subtype(s) == SUB_UTF8;
     if (!f) {
-        out.bytes.append(reinterpret_cast<const char *>(str->buffer), size_t(str->bytes));
+        AppendContent(out, str);
         if (!isText) out.binary = true;
         return true;
     }
@@ -526,7 +533,7 @@ bool WriteString(Object *s, const Options &o, const Format *f, Output &out) {
         return false;
     }
     if (f->encoding == ENCODING_UTF8) {
-        out.bytes.append(reinterpret_cast<const char *>(str->buffer), size_t(str->bytes));
+        AppendContent(out, str);
         if (isText) out.binary = true;
     } else if (isText) {
         EncodeText(str->buffer, str->bytes, f->encoding, o.order, out);
