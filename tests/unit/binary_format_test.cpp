@@ -271,7 +271,9 @@ TEST_F(BinaryFormatTest, DigitTextsOfALongIntegerRoundTripInEveryBase) {
     Ref n(Integer_FromText(digits, 10));
     Ref negative(Integer_Negate(Object_AddRef(n.get())));
     for (int64_t base = 2; base <= 36; ++base) {
+        // The sign is one character in every base: a few bases check it.
         for (Object *v : {n.get(), negative.get()}) {
+            if (v == negative.get() && base != 2 && base != 10 && base != 36) continue;
             Object *rule = Call(u"Rule", Sym(u"DigitBase"), Int(base));
             Ref text(Object_Evaluate(Call(u"ToString", Object_AddRef(v), rule)));
             ASSERT_EQ(Object_Subtype(text.get()), SUB_UTF8);
