@@ -102,6 +102,10 @@ struct KernelState {
     std::u16string lastOutput;       // text of the last Kernel_OutputExpression
     std::unordered_set<Object *> hostValues;  // values read by Kernel_GetValue, kept until reset
 
+    // The words of the pseudo-random generator: all zero until the first
+    // draw seeds them, once per process; reset and terminate leave them.
+    uint64_t randomState[4];
+
     bool hardwareCrc;                // the processor has the CRC-32C instruction
     bool initialized;
 };

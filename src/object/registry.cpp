@@ -17,10 +17,12 @@
 #include "eval/sets.h"
 #include "kernel/print.h"
 #include "kernel/state.h"
+#include "number/binary_format.h"
 #include "number/complex.h"
 #include "number/elementary.h"
 #include "number/integer.h"
 #include "number/number_theory.h"
+#include "number/random.h"
 #include "number/rational.h"
 #include "number/real.h"
 #include "number/rounding.h"
@@ -276,6 +278,9 @@ const MessageEntry kMessages[] = {
     {SYM_ToString, u"DigitBase", u"Specified digit base %1 should be an integer between 2 and 36."},
     {SYM_ToString, u"BinaryFormat", u"Invalid binary format: %1."},
     {SYM_ToString, u"InsufficientBinaryFormat", u"Specified format %1 is insufficient to represent the whole number %2 or its precision."},
+    // ToString complains about an unusable Endianness in ToInteger's words,
+    // so that the failure does not pass unseen.
+    {SYM_ToString, u"Endianness", u"Specified endianness %1 have to be either -1 (little-endian) or 1 (big-endian)."},
     {SYM_ToSymbol, u"Name", u"%1 contains invalid characters for a symbol name."},
     {SYM_Trunc, u"ExtraPrecisionLimit", u"Internal extra precision limit (%1) reached during evaluation."},
     {SYM_Union, u"Head", u"First argument %1 have to be an expression."},
@@ -294,8 +299,8 @@ const BuiltinSymbol kValueSymbols[] = {
 const NativeTable *const kModuleNatives[] = {
     &ArithNatives,   &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
     &NumericNatives, &PatternNatives,   &PowerNatives,   &PrintNatives,      &RealNatives,      &RelationNatives,
-    &ReplaceNatives, &RoundingNatives, &SetNatives, &ElementaryNatives, &ExpandNatives,
-    &NumberTheoryNatives,
+    &ReplaceNatives, &RoundingNatives, &SetNatives, &ElementaryNatives, &ExpandNatives, &NumberTheoryNatives,
+    &BinaryFormatNatives, &RandomNatives,
 };
 
 // The tables of output formatters.
