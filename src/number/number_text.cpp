@@ -135,6 +135,25 @@ void AppendDigits(Radix &r, BigInt *x, int64_t width, std::u16string &out) {
     BigInt_Free(rem);
 }
 
+// The digits of |b| in base 2^t (t in 1..5): each digit is t bits of the
+// magnitude, read straight from the limbs, so the time is linear.
+std::u16string PowerOfTwoText(const BigInt *b, int t) {
+    int64_t bits = Limbs_HighestBit(b->limbs, b->size) + 1;
+    int64_t count = (bits + t - 1) / t;
+    std::u16string text = b->sign < 0 ? u"-" : u"";
+    size_t at = text.size();
+    text.resize(at + size_t(count));
+    const Limb mask = (Limb(1) << t) - 1;
+    for (int64_t d = 0; d < count; ++d) {
+        int64_t bit = d * t, limb = bit / LIMB_BITS;
+        int shift = int(bit % LIMB_BITS);
+        Limb v = b->limbs[limb] >> shift;
+        if (shift + t > LIMB_BITS && limb < b->top) v |= b->limbs[limb + 1] << (LIMB_BITS - shift);
+        text[at + size_t(count - 1 - d)] = kDigits[v & mask];
+    }
+    return text;
+}
+
 }  // namespace
 
 std::u16string BigInt_ToText(const BigInt *b, int base) {
@@ -146,6 +165,7 @@ std::u16string BigInt_ToText(const BigInt *b, int base) {
     default: break;
     }
     if (base < 2 || base > 36) return u"";
+    if (std::has_single_bit(unsigned(base))) return PowerOfTwoText(b, std::countr_zero(unsigned(base)));
     Radix radix(base);
     BigInt *x = BigInt_New();
     BigInt_Abs(x, b);
@@ -215,6 +235,21 @@ void WordsToBigInt(Radix &r, BigInt *dst, const Limb *w, size_t n) {
 // dst = the digits (values below base, most significant first) as a
 // non-negative integer; zero when there are none.
 void DigitsToBigInt(BigInt *dst, const std::vector<uint8_t> &digits, int base) {
+    if (std::has_single_bit(unsigned(base))) {
+        // t bits per digit, packed from the last digit up: linear time.
+        int t = std::countr_zero(unsigned(base));
+        size_t n = digits.size();
+        std::vector<Limb> limbs((n * size_t(t) + LIMB_BITS - 1) / LIMB_BITS + 1, 0);
+        for (size_t j = 0; j < n; ++j) {
+            size_t bit = j * size_t(t), limb = bit / LIMB_BITS;
+            int shift = int(bit % LIMB_BITS);
+            Limb v = digits[n - 1 - j];
+            limbs[limb] |= v << shift;
+            if (shift + t > LIMB_BITS) limbs[limb + 1] |= v >> (LIMB_BITS - shift);
+        }
+        SetLimbs(dst, limbs, 1);
+        return;
+    }
     Radix r(base);
     std::vector<Limb> words;
     size_t n = digits.size(), head = n % size_t(r.chunkDigits);
