@@ -23,16 +23,17 @@ constexpr int LIMB_BITS = 64;
 // size-specialised kernels; from here on Karatsuba recursion takes over.
 constexpr int64_t KARATSUBA_THRESHOLD = 20;
 
-// Squares of fewer than SQR_BASECASE_THRESHOLD limbs use the product
-// kernels; from there the squaring basecase, which multiplies each pair of
-// distinct limbs once, and from SQR_KARATSUBA_THRESHOLD limbs on Karatsuba
-// squaring (three half-size squares per level).
-constexpr int64_t SQR_BASECASE_THRESHOLD = 10;
+// Squares of fewer than SQR_KARATSUBA_THRESHOLD limbs use the squaring
+// kernels, which multiply each pair of distinct limbs once; from there on
+// Karatsuba squaring (three half-size squares per level) takes over.
 constexpr int64_t SQR_KARATSUBA_THRESHOLD = 40;
 static_assert(SQR_KARATSUBA_THRESHOLD >= KARATSUBA_THRESHOLD, "a square below the product threshold never recurses");
 
 // Products whose shorter operand has at least this many limbs, and squares
-// of at least this many, are taken by number-theoretic transforms.
+// of at least this many, are taken by Toom-3 (three pieces per operand)...
+constexpr int64_t TOOM3_THRESHOLD = 200;
+
+// ... and from this many on by number-theoretic transforms.
 constexpr int64_t NTT_THRESHOLD = 7000;
 
 // Long division switches from the schoolbook method to divide-and-conquer
