@@ -464,6 +464,14 @@ void SqrRec(Limb *dst, const Limb *a, int64_t n, Limb *scratch) {
     if (c != 0) Limbs_AddLimb(dst + 3 * m, dst + 3 * m, (2 * n - 3 * m) * LIMB_BYTES, static_cast<Limb>(c));
 }
 
+// Whether a transform for a product of total limbs is well used: its length
+// doubles at each power of two, so a product just past one pays for twice
+// its size, and up to a few thresholds Toom-3 (whose pieces may transform
+// again) does better there.
+bool TransformFilled(int64_t total) {
+    return 8 * (total - 1) >= 5 * Ntt_Length(total);
+}
+
 // Which algorithm a product of n by k limbs (n >= k) takes. Toom-3 wants
 // the shorter operand cut into three non-empty pieces of the longer one's
 // piece length; a product more unbalanced than that is cut into balanced
@@ -472,7 +480,7 @@ enum class MulPath { Kernel, Karatsuba, Toom3, Blocks, Transform };
 
 MulPath PathFor(int64_t n, int64_t k) {
     if (k < KARATSUBA_THRESHOLD) return MulPath::Kernel;
-    if (k >= NTT_THRESHOLD) return MulPath::Transform;
+    if (k >= NTT_THRESHOLD && (k >= 4 * NTT_THRESHOLD || TransformFilled(n + k))) return MulPath::Transform;
     if (k < TOOM3_THRESHOLD) return MulPath::Karatsuba;
     return k > 2 * Toom3_Piece(n) ? MulPath::Toom3 : MulPath::Blocks;
 }

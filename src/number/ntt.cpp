@@ -61,6 +61,15 @@ struct Mod {
     Limb ToMont(Limb x) const { return Full(Mul(x, r2)); }
     // x * y mod p for fully reduced x, y in plain form.
     Limb MulPlain(Limb x, Limb y) const { return Full(Mul(Full(Mul(x, y)), r2)); }
+    // The companion of a fixed factor w < p for Shoup's product:
+    // floor(w * 2^64 / p), from w * R mod p by one exact division by p.
+    Limb Companion(Limb w) const { return (0 - ToMont(w)) * pinv; }
+    // x * w mod p in [0, 2p) for any x, with wq = Companion(w): the
+    // quotient estimate from the companion is at most one short.
+    [[gnu::always_inline]] Limb MulFixed(Limb x, Limb w, Limb wq) const {
+        Limb q = static_cast<Limb>((static_cast<u128>(x) * wq) >> 64);
+        return x * w - q * p;
+    }
     Limb Pow(Limb x, Limb e) const {
         Limb r = 1;
         for (; e; e >>= 1, x = MulPlain(x, x))
@@ -69,64 +78,85 @@ struct Mod {
     }
 };
 
-// Fills t[h + j] = w^j * R mod p for every level h = 1, 2, ..., n/2 and
-// j < h, where w is the primitive 2h-th root of unity (or its inverse):
-// the twiddles of one level sit together, in the order the butterflies
-// read them.
-void Twiddles(Limb *t, int64_t n, const Mod &m, Limb root) {
+// Fills t[h + j] = w^j mod p and tq[h + j] its companion for every level
+// h = 1, 2, ..., n/2 and j < h, where w is the primitive 2h-th root of
+// unity (or its inverse): the twiddles of one level sit together, in the
+// order the butterflies read them.
+void Twiddles(Limb *t, Limb *tq, int64_t n, const Mod &m, Limb root) {
     int64_t h = n / 2;
-    Limb w = m.ToMont(root), x = m.ToMont(1);
+    Limb rq = m.Companion(root), x = 1;
     for (int64_t j = 0; j < h; ++j) {
         t[h + j] = x;
-        x = m.Full(m.Mul(x, w));
+        tq[h + j] = m.Companion(x);
+        x = m.Full(m.MulFixed(x, root, rq));
     }
     for (h /= 2; h >= 1; h /= 2)
-        for (int64_t j = 0; j < h; ++j) t[h + j] = t[2 * h + 2 * j];
+        for (int64_t j = 0; j < h; ++j) {
+            t[h + j] = t[2 * h + 2 * j];
+            tq[h + j] = tq[2 * h + 2 * j];
+        }
 }
 
-// One level of the forward transform over a[0..2h) per block of 2h.
-inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Mod &m) {
-    const Limb *w = t + h;
+// One level of the forward transform over a[0..n) in blocks of 2h. The
+// last level's twiddles are all 1 and need no product.
+inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod &m) {
+    if (h == 1) {
+        for (int64_t s = 0; s < n; s += 2) {
+            Limb u = a[s], v = a[s + 1];
+            a[s] = m.Reduce2p(u + v);
+            a[s + 1] = m.Reduce2p(u - v + m.p2);
+        }
+        return;
+    }
+    const Limb *w = t + h, *wq = tq + h;
     for (int64_t s = 0; s < n; s += 2 * h) {
         Limb *x = a + s, *y = a + s + h;
         for (int64_t j = 0; j < h; ++j) {
             Limb u = x[j], v = y[j];
             x[j] = m.Reduce2p(u + v);
-            y[j] = m.Mul(u - v + m.p2, w[j]);
+            y[j] = m.MulFixed(u - v + m.p2, w[j], wq[j]);
         }
     }
 }
 
-inline void InverseLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Mod &m) {
-    const Limb *w = t + h;
+inline void InverseLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod &m) {
+    if (h == 1) {
+        for (int64_t s = 0; s < n; s += 2) {
+            Limb u = a[s], v = a[s + 1];
+            a[s] = m.Reduce2p(u + v);
+            a[s + 1] = m.Reduce2p(u - v + m.p2);
+        }
+        return;
+    }
+    const Limb *w = t + h, *wq = tq + h;
     for (int64_t s = 0; s < n; s += 2 * h) {
         Limb *x = a + s, *y = a + s + h;
         for (int64_t j = 0; j < h; ++j) {
-            Limb u = x[j], v = m.Mul(y[j], w[j]);
+            Limb u = x[j], v = m.MulFixed(y[j], w[j], wq[j]);
             x[j] = m.Reduce2p(u + v);
             y[j] = m.Reduce2p(u - v + m.p2);
         }
     }
 }
 
-void Forward(Limb *a, int64_t n, const Limb *t, const Mod &m) {
+void Forward(Limb *a, int64_t n, const Limb *t, const Limb *tq, const Mod &m) {
     if (n <= kBlock) {
-        for (int64_t h = n / 2; h >= 1; h /= 2) ForwardLevel(a, n, h, t, m);
+        for (int64_t h = n / 2; h >= 1; h /= 2) ForwardLevel(a, n, h, t, tq, m);
         return;
     }
-    ForwardLevel(a, n, n / 2, t, m);
-    Forward(a, n / 2, t, m);
-    Forward(a + n / 2, n / 2, t, m);
+    ForwardLevel(a, n, n / 2, t, tq, m);
+    Forward(a, n / 2, t, tq, m);
+    Forward(a + n / 2, n / 2, t, tq, m);
 }
 
-void Inverse(Limb *a, int64_t n, const Limb *t, const Mod &m) {
+void Inverse(Limb *a, int64_t n, const Limb *t, const Limb *tq, const Mod &m) {
     if (n <= kBlock) {
-        for (int64_t h = 1; h < n; h *= 2) InverseLevel(a, n, h, t, m);
+        for (int64_t h = 1; h < n; h *= 2) InverseLevel(a, n, h, t, tq, m);
         return;
     }
-    Inverse(a, n / 2, t, m);
-    Inverse(a + n / 2, n / 2, t, m);
-    InverseLevel(a, n, n / 2, t, m);
+    Inverse(a, n / 2, t, tq, m);
+    Inverse(a + n / 2, n / 2, t, tq, m);
+    InverseLevel(a, n, n / 2, t, tq, m);
 }
 
 // f[0..len) = src folded into [0, 2p), f[len..n) = 0. 4p < 2^64 for these
@@ -142,27 +172,27 @@ void Load(Limb *f, int64_t n, const Limb *src, int64_t len, const Mod &m) {
 }
 
 // The product's residues modulo one prime, fully reduced, in r[0..n);
-// f is n limbs of work space.
-void Convolve(Limb *r, Limb *f, Limb *t, int64_t n, int lg, const Limb *a, int64_t an, const Limb *b,
+// f, t and tq are n limbs each of work space.
+void Convolve(Limb *r, Limb *f, Limb *t, Limb *tq, int64_t n, int lg, const Limb *a, int64_t an, const Limb *b,
               int64_t bn, bool square, const PrimeSpec &spec) {
     Mod m(spec.p);
     Limb w = m.Pow(spec.g, (spec.p - 1) >> lg);
-    Twiddles(t, n, m, w);
+    Twiddles(t, tq, n, m, w);
     Load(r, n, a, an, m);
-    Forward(r, n, t, m);
+    Forward(r, n, t, tq, m);
     if (square) {
         for (int64_t i = 0; i < n; ++i) r[i] = m.Mul(r[i], r[i]);
     } else {
         Load(f, n, b, bn, m);
-        Forward(f, n, t, m);
+        Forward(f, n, t, tq, m);
         for (int64_t i = 0; i < n; ++i) r[i] = m.Mul(r[i], f[i]);
     }
-    // Each pointwise product carries a stray 1/R; the scale n^-1 * R, in
-    // Montgomery form, removes it along with the transform's factor n.
-    Twiddles(t, n, m, m.Pow(w, spec.p - 2));
-    Inverse(r, n, t, m);
-    Limb scale = m.MulPlain(m.Pow(static_cast<Limb>(n), spec.p - 2), m.r2);
-    for (int64_t i = 0; i < n; ++i) r[i] = m.Full(m.Mul(r[i], scale));
+    // Each pointwise product carries a stray 1/R; the scale n^-1 * R
+    // removes it along with the transform's factor n.
+    Twiddles(t, tq, n, m, m.Pow(w, spec.p - 2));
+    Inverse(r, n, t, tq, m);
+    Limb scale = m.Full(m.Mul(m.Pow(static_cast<Limb>(n), spec.p - 2), m.r2)), sq = m.Companion(scale);
+    for (int64_t i = 0; i < n; ++i) r[i] = m.Full(m.MulFixed(r[i], scale, sq));
 }
 
 }  // namespace
@@ -179,18 +209,18 @@ int TransformLog(int64_t total) {
 
 }  // namespace
 
-int64_t Ntt_WorkLimbs(int64_t n, int64_t k) { return 5 * (int64_t(1) << TransformLog(n + k)); }
+int64_t Ntt_Length(int64_t total) { return int64_t(1) << TransformLog(total); }
 
 void Ntt_Mul(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *work) {
     int64_t total = n + k;
     int lg = TransformLog(total);
     int64_t len = int64_t(1) << lg;
     bool square = a == b && n == k;
-    // r0, r1, r2: the residues per prime; f and t: a transform and the
+    // r0, r1, r2: the residues per prime; f, t and tq: a transform and the
     // twiddles, reused prime after prime.
     Limb *r[3] = {work, work + len, work + 2 * len};
-    Limb *f = work + 3 * len, *t = work + 4 * len;
-    for (int i = 0; i < 3; ++i) Convolve(r[i], f, t, len, lg, a, n, b, k, square, kPrimes[i]);
+    Limb *f = work + 3 * len, *t = work + 4 * len, *tq = work + 5 * len;
+    for (int i = 0; i < 3; ++i) Convolve(r[i], f, t, tq, len, lg, a, n, b, k, square, kPrimes[i]);
 
     // Garner: x = x0 + p0 * (u1 + p1 * u2), with u1 < p1 and u2 < p2, is
     // the column sum itself. The constants are in Montgomery form, so one

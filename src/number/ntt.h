@@ -9,9 +9,13 @@
 
 #include "number/limbs.h"
 
-// The work limbs Ntt_Mul needs for a product of n + k limbs: five arrays
-// of the transform length, the power of two at or above n + k - 1.
-int64_t Ntt_WorkLimbs(int64_t n, int64_t k);
+// The transform length for a product of total limbs: the power of two at
+// or above its total - 1 columns.
+int64_t Ntt_Length(int64_t total);
+
+// The work limbs Ntt_Mul needs for a product of n + k limbs: six arrays of
+// the transform length.
+inline int64_t Ntt_WorkLimbs(int64_t n, int64_t k) { return 6 * Ntt_Length(n + k); }
 
 // dst (n + k limbs) = a (n limbs) * b (k limbs), n, k >= 1, for
 // n + k <= 2^40, with work holding Ntt_WorkLimbs(n, k) limbs. dst must not

@@ -74,14 +74,16 @@ TEST(FastMulGmp, Squares) {
 }
 
 // Products on both sides of the transform threshold and of the transform
-// lengths (n + k - 1 just at and above a power of two), operands one limb
-// apart, and unbalanced shapes whose shorter side crosses the threshold.
+// lengths (n + k - 1 just at and above a power of two, where the choice
+// between Toom-3 and the transform turns), operands one limb apart, and
+// unbalanced shapes whose shorter side crosses the threshold.
 TEST(FastMulGmp, TransformProducts) {
     Gen gen(202);
     const int64_t T = NTT_THRESHOLD;
     std::vector<std::pair<int64_t, int64_t>> sizes = {
-        {T - 1, T - 1}, {T, T - 1}, {T, T}, {T + 1, T}, {8192, 8193}, {8193, 8193}, {16384, 16385},
-        {20000, T}, {20000, T - 1}, {50000, T + 3}, {100000, 100000}, {T, 19}, {3 * T, 2 * T},
+        {T - 1, T - 1}, {T, T - 1}, {T, T}, {T + 1, T}, {16384, 16385}, {16385, 16385}, {20000, T},
+        {20000, T - 1}, {50000, T + 3}, {65536, 65537}, {65537, 65537}, {100000, 100000}, {T, 19},
+        {3 * T, 2 * T}, {4 * T, 4 * T},
     };
     for (auto [n, k] : sizes) {
         Shape sa = gen.AnyShape(), sb = gen.AnyShape();
