@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,103 @@ void Text(int64_t digits, int base) {
     mpz_clear(z);
 }
 
+// The product of lo..hi by halves, on both sides: the big products of a
+// factorial.
+void TreeOurs(BigInt *dst, int64_t lo, int64_t hi) {
+    if (hi - lo < 8) {
+        BigInt_SetSmall(dst, lo);
+        BigInt *f = BigInt_New();
+        for (int64_t i = lo + 1; i <= hi; ++i) {
+            BigInt_SetSmall(f, i);
+            BigInt_Mul(dst, dst, f);
+        }
+        BigInt_Free(f);
+        return;
+    }
+    int64_t mid = lo + (hi - lo) / 2;
+    BigInt *right = BigInt_New();
+    TreeOurs(dst, lo, mid);
+    TreeOurs(right, mid + 1, hi);
+    BigInt_Mul(dst, dst, right);
+    BigInt_Free(right);
+}
+
+void TreeGmp(mpz_t dst, int64_t lo, int64_t hi) {
+    if (hi - lo < 8) {
+        mpz_set_ui(dst, static_cast<unsigned long>(lo));
+        for (int64_t i = lo + 1; i <= hi; ++i) mpz_mul_ui(dst, dst, static_cast<unsigned long>(i));
+        return;
+    }
+    int64_t mid = lo + (hi - lo) / 2;
+    mpz_t right;
+    mpz_init(right);
+    TreeGmp(dst, lo, mid);
+    TreeGmp(right, mid + 1, hi);
+    mpz_mul(dst, dst, right);
+    mpz_clear(right);
+}
+
+// F(n) by doubling on both sides: F(2k) = F(k) (2 F(k+1) - F(k)) and
+// F(2k+1) = F(k)^2 + F(k+1)^2, so the work is in squares and products.
+void FibOurs(BigInt *f, uint64_t n) {
+    BigInt *g = BigInt_New(), *t = BigInt_New(), *u = BigInt_New();
+    BigInt_SetSmall(f, 0);
+    BigInt_SetSmall(g, 1);
+    for (int bit = 63 - __builtin_clzll(n); bit >= 0; --bit) {
+        BigInt_Shift(t, g, 1);
+        BigInt_Sub(t, t, f);
+        BigInt_Mul(t, t, f);  // F(2k)
+        BigInt_Mul(u, f, f);
+        BigInt_Mul(g, g, g);
+        BigInt_Add(g, g, u);  // F(2k+1)
+        std::swap(*f, *t);
+        if ((n >> bit) & 1) {
+            BigInt_Add(t, f, g);
+            std::swap(*f, *g);
+            std::swap(*g, *t);
+        }
+    }
+    BigInt_Free(g);
+    BigInt_Free(t);
+    BigInt_Free(u);
+}
+
+void FibGmp(mpz_t f, uint64_t n) {
+    mpz_t g, t, u;
+    mpz_inits(g, t, u, nullptr);
+    mpz_set_ui(f, 0);
+    mpz_set_ui(g, 1);
+    for (int bit = 63 - __builtin_clzll(n); bit >= 0; --bit) {
+        mpz_mul_2exp(t, g, 1);
+        mpz_sub(t, t, f);
+        mpz_mul(t, t, f);
+        mpz_mul(u, f, f);
+        mpz_mul(g, g, g);
+        mpz_add(g, g, u);
+        mpz_swap(f, t);
+        if ((n >> bit) & 1) {
+            mpz_add(t, f, g);
+            mpz_swap(f, g);
+            mpz_swap(g, t);
+        }
+    }
+    mpz_clears(g, t, u, nullptr);
+}
+
+void BigProducts() {
+    BigInt *x = BigInt_New();
+    mpz_t z;
+    mpz_init(z);
+    double ours = Time([&] { TreeOurs(x, 1, 1000000); });
+    double gmp = Time([&] { TreeGmp(z, 1, 1000000); });
+    Row("product tree 1..10^6", ours, gmp, 3.0);
+    ours = Time([&] { FibOurs(x, 10000000); });
+    gmp = Time([&] { FibGmp(z, 10000000); });
+    Row("Fibonacci 10^7 by doubling", ours, gmp, 3.0);
+    BigInt_Free(x);
+    mpz_clear(z);
+}
+
 void Division(int64_t n) {
     Vec a = Random(2 * n), b = Random(n), q(n + 1), r(n);
     double ours = Time([&] { Limbs_DivMod(q.data(), a.data(), 2 * n * 8, b.data(), n * 8, r.data(), 0); });
@@ -136,6 +234,7 @@ int main() {
     for (int64_t n : {8, 19, 40, 128, 1000, 10000, 100000, 1000000}) Square(n);
     for (int64_t n : {4, 32, 256, 1000, 4000}) Division(n);
     Gcd(100);
+    BigProducts();
     for (int64_t digits : {1000000, 10000000})
         for (int base : {10, 16}) Text(digits, base);
     return 0;

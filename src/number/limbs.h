@@ -20,7 +20,7 @@ constexpr int64_t LIMB_BYTES = 8;
 constexpr int LIMB_BITS = 64;
 
 // Products whose shorter operand has fewer limbs than this use the
-// size-specialised kernels; from here on Karatsuba recursion takes over.
+// size-specialised kernels; from here on the product recurses.
 constexpr int64_t KARATSUBA_THRESHOLD = 20;
 
 // Squares of fewer than SQR_KARATSUBA_THRESHOLD limbs use the squaring

@@ -20,10 +20,10 @@ using u128 = unsigned __int128;
 
 // p = k * 2^40 + 1 with a primitive root g. 2^40 bounds the transform
 // length, hence the product length.
-struct PrimeSpec {
+struct Prime {
     Limb p, g;
 };
-constexpr PrimeSpec kPrimes[3] = {
+constexpr Prime kPrimes[3] = {
     {0x3fffc00000000001ULL, 11},
     {0x3fffbe0000000001ULL, 3},
     {0x3fff840000000001ULL, 19},
@@ -174,9 +174,9 @@ void Load(Limb *f, int64_t n, const Limb *src, int64_t len, const Mod &m) {
 // The product's residues modulo one prime, fully reduced, in r[0..n);
 // f, t and tq are n limbs each of work space.
 void Convolve(Limb *r, Limb *f, Limb *t, Limb *tq, int64_t n, int lg, const Limb *a, int64_t an, const Limb *b,
-              int64_t bn, bool square, const PrimeSpec &spec) {
-    Mod m(spec.p);
-    Limb w = m.Pow(spec.g, (spec.p - 1) >> lg);
+              int64_t bn, bool square, const Prime &prime) {
+    Mod m(prime.p);
+    Limb w = m.Pow(prime.g, (prime.p - 1) >> lg);
     Twiddles(t, tq, n, m, w);
     Load(r, n, a, an, m);
     Forward(r, n, t, tq, m);
@@ -189,9 +189,9 @@ void Convolve(Limb *r, Limb *f, Limb *t, Limb *tq, int64_t n, int lg, const Limb
     }
     // Each pointwise product carries a stray 1/R; the scale n^-1 * R
     // removes it along with the transform's factor n.
-    Twiddles(t, tq, n, m, m.Pow(w, spec.p - 2));
+    Twiddles(t, tq, n, m, m.Pow(w, prime.p - 2));
     Inverse(r, n, t, tq, m);
-    Limb scale = m.Full(m.Mul(m.Pow(static_cast<Limb>(n), spec.p - 2), m.r2)), sq = m.Companion(scale);
+    Limb scale = m.Full(m.Mul(m.Pow(static_cast<Limb>(n), prime.p - 2), m.r2)), sq = m.Companion(scale);
     for (int64_t i = 0; i < n; ++i) r[i] = m.Full(m.MulFixed(r[i], scale, sq));
 }
 
