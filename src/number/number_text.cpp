@@ -1,6 +1,7 @@
 #include "number/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -177,13 +178,20 @@ std::u16string BigInt_ToText(const BigInt *b, int base) {
 
 namespace {
 
+// The values of the ASCII characters as digits: 0-9, a-z and A-Z, and 99
+// for any other.
+constexpr auto kDigitValues = [] {
+    std::array<uint8_t, 128> v{};
+    for (int c = 0; c < 128; ++c)
+        v[size_t(c)] = c >= '0' && c <= '9'   ? uint8_t(c - '0')
+                       : c >= 'a' && c <= 'z' ? uint8_t(c - 'a' + 10)
+                       : c >= 'A' && c <= 'Z' ? uint8_t(c - 'A' + 10)
+                                              : uint8_t(99);
+    return v;
+}();
+
 // The value of a digit character (0-9, a-z, A-Z), or 99 for any other.
-int DigitValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'z') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'Z') return c - u'A' + 10;
-    return 99;
-}
+int DigitValue(char16_t c) { return c < 128 ? kDigitValues[c] : 99; }
 
 // Sets dst to sign * the magnitude in limbs (at least one limb). When the
 // array cannot be allocated dst becomes infinite with that sign, as any
@@ -236,17 +244,24 @@ void WordsToBigInt(Radix &r, BigInt *dst, const Limb *w, size_t n) {
 // non-negative integer; zero when there are none.
 void DigitsToBigInt(BigInt *dst, const std::vector<uint8_t> &digits, int base) {
     if (std::has_single_bit(unsigned(base))) {
-        // t bits per digit, packed from the last digit up: linear time.
+        // t bits per digit, packed from the last digit up into a word that
+        // is stored whenever it fills: linear time.
         int t = std::countr_zero(unsigned(base));
-        size_t n = digits.size();
-        std::vector<Limb> limbs((n * size_t(t) + LIMB_BITS - 1) / LIMB_BITS + 1, 0);
-        for (size_t j = 0; j < n; ++j) {
-            size_t bit = j * size_t(t), limb = bit / LIMB_BITS;
-            int shift = int(bit % LIMB_BITS);
-            Limb v = digits[n - 1 - j];
-            limbs[limb] |= v << shift;
-            if (shift + t > LIMB_BITS) limbs[limb + 1] |= v >> (LIMB_BITS - shift);
+        std::vector<Limb> limbs;
+        limbs.reserve((digits.size() * size_t(t)) / LIMB_BITS + 1);
+        Limb word = 0;
+        int fill = 0;
+        for (size_t j = digits.size(); j-- > 0;) {
+            Limb v = digits[j];
+            word |= v << fill;
+            fill += t;
+            if (fill >= LIMB_BITS) {
+                limbs.push_back(word);
+                fill -= LIMB_BITS;
+                word = fill ? v >> (t - fill) : 0;
+            }
         }
+        limbs.push_back(word);
         SetLimbs(dst, limbs, 1);
         return;
     }
@@ -274,16 +289,18 @@ void DigitsToBigInt(BigInt *dst, const std::vector<uint8_t> &digits, int base) {
 Object *Integer_FromText(std::u16string_view text, int base) {
     if (base < 2 || base > 36) return Builtin(SYM_Indeterminate);
     bool negative = false;
-    std::vector<uint8_t> digits;
+    std::vector<uint8_t> digits(text.size());
+    size_t count = 0;
     for (char16_t c : text) {
         int d = DigitValue(c);
         if (d >= base) {
-            if (!digits.empty()) break;
+            if (count) break;
             if (c == u'-') negative = true;
             continue;
         }
-        digits.push_back(uint8_t(d));
+        digits[count++] = uint8_t(d);
     }
+    digits.resize(count);
     BigInt *b = BigInt_New();
     DigitsToBigInt(b, digits, base);
     if (negative) BigInt_Negate(b);
