@@ -5,6 +5,9 @@
 // template expansion.
 #include "number/limbs.h"
 
+#include "number/ntt.h"
+#include "number/toom.h"
+
 #include <immintrin.h>
 
 #include <array>
@@ -395,6 +398,144 @@ Limb Limbs_SubMulLimb(Limb *dst, const Limb *src, int64_t len, Limb m) {
     return carry;
 }
 
+namespace {
+
+// dst (2N limbs) = a (N limbs)^2 by product scanning, as the product
+// kernels do, but each column sums the products a[i] * a[j] with i < j only
+// once and doubles them before the square on the diagonal joins: about
+// half the multiplications of a general product. With N fixed the loops
+// unroll completely.
+template <int N>
+void SqrKernel(Limb *dst, const Limb *a) {
+    Limb x[N];
+    for (int i = 0; i < N; ++i) x[i] = a[i];
+    u128 carry = 0;  // what the columns below leave for this one
+#pragma GCC unroll 128
+    for (int c = 0; c < 2 * N - 1; ++c) {
+        u128 acc = 0;
+        Limb r2 = 0;
+#pragma GCC unroll 64
+        for (int i = c < N ? 0 : c - N + 1; i < c - i; ++i) Mac(x[i], x[c - i], acc, r2);
+        r2 = r2 << 1 | static_cast<Limb>(acc >> 127);
+        acc <<= 1;
+        if ((c & 1) == 0) Mac(x[c / 2], x[c / 2], acc, r2);
+        acc += carry;
+        r2 += acc < carry;
+        dst[c] = static_cast<Limb>(acc);
+        carry = acc >> 64 | static_cast<u128>(r2) << 64;
+    }
+    dst[2 * N - 1] = static_cast<Limb>(carry);
+}
+
+using SqrKernelFn = void (*)(Limb *dst, const Limb *a);
+
+template <size_t... N>
+constexpr auto MakeSqrKernels(std::index_sequence<N...>) {
+    return std::array<SqrKernelFn, sizeof...(N) + 1>{nullptr, SqrKernel<N + 1>...};
+}
+
+// The squaring kernels for 1 to SQR_KARATSUBA_THRESHOLD - 1 limbs.
+constexpr std::array<SqrKernelFn, SQR_KARATSUBA_THRESHOLD> kSqrKernels =
+    MakeSqrKernels(std::make_index_sequence<SQR_KARATSUBA_THRESHOLD - 1>{});
+
+// dst (2n limbs) = a (n limbs)^2 by Karatsuba squaring: with a = a0 + a1 B,
+// the middle term 2 a0 a1 is a0^2 + a1^2 - (a0 - a1)^2, so each level
+// takes three half-size squares. Scratch as MulRec: ScratchLimbs(n) limbs.
+void SqrRec(Limb *dst, const Limb *a, int64_t n, Limb *scratch) {
+    if (n < SQR_KARATSUBA_THRESHOLD) return kSqrKernels[n](dst, a);
+    int64_t m = (n + 1) / 2, na1 = n - m;
+    const Limb *a0 = a, *a1 = a + m;
+    Limb *deeper = scratch + 2 * m;
+    int64_t la;
+    if (Limbs_Compare(a0, m * LIMB_BYTES, a1, na1 * LIMB_BYTES) >= 0) {
+        Limbs_Sub(dst, a0, m * LIMB_BYTES, a1, na1 * LIMB_BYTES);
+        la = m;
+    } else {
+        SubN(dst, a1, a0, na1, 0);
+        la = na1;
+    }
+    SqrRec(scratch, dst, la, deeper);
+    if (la < m) std::memset(scratch + 2 * la, 0, (2 * m - 2 * la) * LIMB_BYTES);
+    SqrRec(dst, a0, m, deeper);
+    SqrRec(dst + 2 * m, a1, na1, deeper);
+    int64_t c = -static_cast<int64_t>(SubN(scratch, dst, scratch, 2 * m, 0));
+    c += Limbs_Add(scratch, scratch, 2 * m * LIMB_BYTES, dst + 2 * m, 2 * na1 * LIMB_BYTES);
+    c += AddN(dst + m, dst + m, scratch, 2 * m, 0);
+    if (c != 0) Limbs_AddLimb(dst + 3 * m, dst + 3 * m, (2 * n - 3 * m) * LIMB_BYTES, static_cast<Limb>(c));
+}
+
+// Whether a transform for a product of total limbs is well used: its length
+// doubles at each power of two, so a product just past one pays for twice
+// its size, and up to a few thresholds Toom-3 (whose pieces may transform
+// again) does better there.
+bool TransformFilled(int64_t total) {
+    return 8 * (total - 1) >= 5 * Ntt_Length(total);
+}
+
+// Which algorithm a product of n by k limbs (n >= k) takes. Toom-3 wants
+// the shorter operand cut into three non-empty pieces of the longer one's
+// piece length; a product more unbalanced than that is cut into balanced
+// blocks first.
+enum class MulPath { Kernel, Karatsuba, Toom3, Blocks, Transform };
+
+MulPath PathFor(int64_t n, int64_t k) {
+    if (k < KARATSUBA_THRESHOLD) return MulPath::Kernel;
+    if (k >= NTT_THRESHOLD && (k >= 4 * NTT_THRESHOLD || TransformFilled(n + k))) return MulPath::Transform;
+    if (k < TOOM3_THRESHOLD) return MulPath::Karatsuba;
+    return k > 2 * Toom3_Piece(n) ? MulPath::Toom3 : MulPath::Blocks;
+}
+
+// The scratch limbs of MulAny for n by k limbs (n >= k), squares included.
+int64_t MulScratchLimbs(int64_t n, int64_t k) {
+    switch (PathFor(n, k)) {
+    case MulPath::Kernel: return 0;  // squares this small do not recurse either
+    case MulPath::Karatsuba: return ScratchLimbs(n);
+    case MulPath::Toom3: {
+        int64_t p = Toom3_Piece(n) + 1;
+        return Toom3_OwnLimbs(n) + MulScratchLimbs(p, p);
+    }
+    case MulPath::Blocks: return 2 * k + MulScratchLimbs(k, k);
+    case MulPath::Transform: return Ntt_WorkLimbs(n, k);
+    }
+    return 0;
+}
+
+void MulAny(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *scratch);
+
+// dst (n + k limbs) = a (n limbs) * b (k limbs) for n > k, one k by k
+// block of a at a time (the last one shorter), each block's product added
+// over the top k limbs of the one before. Scratch: 2k limbs for a block's
+// product, then the blocks' own scratch.
+void MulBlocks(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *scratch) {
+    MulAny(dst, a, k, b, k, scratch + 2 * k);
+    for (int64_t at = k; at < n; at += k) {
+        int64_t c = n - at < k ? n - at : k;
+        Limb *p = scratch;
+        MulAny(p, b, k, a + at, c, scratch + 2 * k);
+        Limb carry = AddN(dst + at, dst + at, p, k, 0);
+        std::memcpy(dst + at + k, p + k, c * LIMB_BYTES);
+        CarryThrough(dst + at + k, dst + at + k, 0, c, carry);
+    }
+}
+
+// dst (n + k limbs) = a (n limbs) * b (k limbs), n >= k, with scratch of
+// MulScratchLimbs(n, k) limbs; a square when a is b with n == k.
+void MulAny(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *scratch) {
+    switch (PathFor(n, k)) {
+    case MulPath::Transform: return Ntt_Mul(dst, a, n, b, k, scratch);
+    case MulPath::Toom3: return Toom3_Mul(dst, a, n, b, k, scratch, MulAny);
+    case MulPath::Blocks: return MulBlocks(dst, a, n, b, k, scratch);
+    case MulPath::Karatsuba:
+        if (a == b && n == k) return SqrRec(dst, a, n, scratch);
+        return MulRec(dst, a, n, b, k, scratch);
+    case MulPath::Kernel:
+        if (a == b && n == k) return SqrRec(dst, a, n, scratch);
+        return kKernels[k](dst, a, n, b);
+    }
+}
+
+}  // namespace
+
 Limb Limbs_DivLimb(Limb *dst, const Limb *src, int64_t len, Limb d) {
     int64_t n = Count(len);
     if (n == 0) return 0;
@@ -421,7 +562,7 @@ Limb Limbs_DivLimb(Limb *dst, const Limb *src, int64_t len, Limb d) {
 int64_t Limbs_MulScratchBytes(int64_t alen, int64_t blen) {
     int64_t n = Count(alen), k = Count(blen);
     if (n < k) std::swap(n, k);
-    return k < KARATSUBA_THRESHOLD ? 0 : ScratchLimbs(n) * LIMB_BYTES;
+    return MulScratchLimbs(n, k) * LIMB_BYTES;
 }
 
 bool Limbs_Mul(Limb *dst, const Limb *a, int64_t alen, const Limb *b, int64_t blen, Limb *scratch) {
@@ -430,18 +571,15 @@ bool Limbs_Mul(Limb *dst, const Limb *a, int64_t alen, const Limb *b, int64_t bl
         std::swap(a, b);
         std::swap(n, k);
     }
-    if (k < KARATSUBA_THRESHOLD) {
-        kKernels[k](dst, a, n, b);
-        return true;
-    }
-    if (scratch) {
-        MulRec(dst, a, n, b, k, scratch);
+    int64_t need = MulScratchLimbs(n, k);
+    if (scratch || need == 0) {
+        MulAny(dst, a, n, b, k, scratch);
         return true;
     }
     // One allocation for the whole recursion; it need not be cleared.
-    auto *owned = static_cast<Limb *>(std::malloc(ScratchLimbs(n) * LIMB_BYTES));
+    auto *owned = static_cast<Limb *>(std::malloc(need * LIMB_BYTES));
     if (!owned) return false;
-    MulRec(dst, a, n, b, k, owned);
+    MulAny(dst, a, n, b, k, owned);
     std::free(owned);
     return true;
 }
@@ -499,7 +637,7 @@ void SchoolbookDivide(Limb *quot, Limb *W, int64_t L, const Limb *b, int64_t B) 
 // product and the product's own Karatsuba scratch. Every level reuses the
 // same area, because a level's product is formed only after the levels
 // below it have returned.
-inline int64_t DivScratchLimbs(int64_t n) { return n + ScratchLimbs(n); }
+inline int64_t DivScratchLimbs(int64_t n) { return n + MulScratchLimbs(n, n); }
 
 void DivideHigh(Limb *q, Limb *a, const Limb *d, int64_t n, int64_t k, Limb *scratch);
 
@@ -541,7 +679,10 @@ void DivideHigh(Limb *q, Limb *a, const Limb *d, int64_t n, int64_t k, Limb *scr
     // exactly when the estimate was too large; each add-back of d lowers q
     // by one, and the add-back that carries out of the top limb ends it.
     Limb *prod = scratch;
-    MulRec(prod, q, k, d, n - k, scratch + n);
+    if (k >= n - k)
+        MulAny(prod, q, k, d, n - k, scratch + n);
+    else
+        MulAny(prod, d, n - k, q, k, scratch + n);
     auto rest = static_cast<int64_t>(c) - static_cast<int64_t>(SubN(a, a, prod, n, 0));
     while (rest < 0) {
         rest += static_cast<int64_t>(AddN(a, a, d, n, 0));

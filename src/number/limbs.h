@@ -20,8 +20,23 @@ constexpr int64_t LIMB_BYTES = 8;
 constexpr int LIMB_BITS = 64;
 
 // Products whose shorter operand has fewer limbs than this use the
-// size-specialised kernels; from here on Karatsuba recursion takes over.
+// size-specialised kernels; from here on the product recurses.
 constexpr int64_t KARATSUBA_THRESHOLD = 20;
+
+// Squares of fewer than SQR_KARATSUBA_THRESHOLD limbs use the squaring
+// kernels, which multiply each pair of distinct limbs once; from there on
+// Karatsuba squaring (three half-size squares per level) takes over.
+constexpr int64_t SQR_KARATSUBA_THRESHOLD = 40;
+static_assert(SQR_KARATSUBA_THRESHOLD >= KARATSUBA_THRESHOLD, "a square below the product threshold never recurses");
+
+// Products whose shorter operand has at least this many limbs, and squares
+// of at least this many, are taken by Toom-3 (three pieces per operand)...
+constexpr int64_t TOOM3_THRESHOLD = 200;
+
+// ... and from this many on by number-theoretic transforms, where the
+// transform length (a power of two) is at least five eighths used, and
+// from four times this many on always.
+constexpr int64_t NTT_THRESHOLD = 12000;
 
 // Long division switches from the schoolbook method to divide-and-conquer
 // recursion when the divisor has at least DIV_DC_THRESHOLD limbs, whatever
@@ -75,11 +90,12 @@ Limb Limbs_DivLimb(Limb *dst, const Limb *src, int64_t len, Limb d);
 int64_t Limbs_MulScratchBytes(int64_t alen, int64_t blen);
 
 // dst (alen + blen bytes) = a * b; alen, blen >= 8. dst must not overlap a
-// or b; a and b may be the same array (squaring takes the same path). When
-// the shorter operand has KARATSUBA_THRESHOLD limbs or more the product
-// recurses and needs Limbs_MulScratchBytes of scratch: pass it, or pass null
-// to have it allocated and freed here. Returns false only when that
-// allocation failed (dst is then garbage), else true.
+// or b; when a and b are the same array of the same length the product is
+// a square, which costs about two thirds of a general product. When the
+// shorter operand has KARATSUBA_THRESHOLD limbs or more the product
+// recurses or transforms and needs Limbs_MulScratchBytes of scratch: pass
+// it, or pass null to have it allocated and freed here. Returns false only
+// when that allocation failed (dst is then garbage), else true.
 bool Limbs_Mul(Limb *dst, const Limb *a, int64_t alen, const Limb *b, int64_t blen, Limb *scratch);
 
 // Long division of a * 2^(8*shift) (a of alen bytes, shift a multiple of 8)

@@ -1,6 +1,7 @@
 #include "number/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -135,6 +136,25 @@ void AppendDigits(Radix &r, BigInt *x, int64_t width, std::u16string &out) {
     BigInt_Free(rem);
 }
 
+// The digits of |b| in base 2^t (t in 1..5): each digit is t bits of the
+// magnitude, read straight from the limbs, so the time is linear.
+std::u16string PowerOfTwoText(const BigInt *b, int t) {
+    int64_t bits = Limbs_HighestBit(b->limbs, b->size) + 1;
+    int64_t count = (bits + t - 1) / t;
+    std::u16string text = b->sign < 0 ? u"-" : u"";
+    size_t at = text.size();
+    text.resize(at + size_t(count));
+    const Limb mask = (Limb(1) << t) - 1;
+    for (int64_t d = 0; d < count; ++d) {
+        int64_t bit = d * t, limb = bit / LIMB_BITS;
+        int shift = int(bit % LIMB_BITS);
+        Limb v = b->limbs[limb] >> shift;
+        if (shift + t > LIMB_BITS && limb < b->top) v |= b->limbs[limb + 1] << (LIMB_BITS - shift);
+        text[at + size_t(count - 1 - d)] = kDigits[v & mask];
+    }
+    return text;
+}
+
 }  // namespace
 
 std::u16string BigInt_ToText(const BigInt *b, int base) {
@@ -146,6 +166,7 @@ std::u16string BigInt_ToText(const BigInt *b, int base) {
     default: break;
     }
     if (base < 2 || base > 36) return u"";
+    if (std::has_single_bit(unsigned(base))) return PowerOfTwoText(b, std::countr_zero(unsigned(base)));
     Radix radix(base);
     BigInt *x = BigInt_New();
     BigInt_Abs(x, b);
@@ -157,13 +178,20 @@ std::u16string BigInt_ToText(const BigInt *b, int base) {
 
 namespace {
 
+// The values of the ASCII characters as digits: 0-9, a-z and A-Z, and 99
+// for any other.
+constexpr auto kDigitValues = [] {
+    std::array<uint8_t, 128> v{};
+    for (int c = 0; c < 128; ++c)
+        v[size_t(c)] = c >= '0' && c <= '9'   ? uint8_t(c - '0')
+                       : c >= 'a' && c <= 'z' ? uint8_t(c - 'a' + 10)
+                       : c >= 'A' && c <= 'Z' ? uint8_t(c - 'A' + 10)
+                                              : uint8_t(99);
+    return v;
+}();
+
 // The value of a digit character (0-9, a-z, A-Z), or 99 for any other.
-int DigitValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'z') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'Z') return c - u'A' + 10;
-    return 99;
-}
+int DigitValue(char16_t c) { return c < 128 ? kDigitValues[c] : 99; }
 
 // Sets dst to sign * the magnitude in limbs (at least one limb). When the
 // array cannot be allocated dst becomes infinite with that sign, as any
@@ -215,6 +243,28 @@ void WordsToBigInt(Radix &r, BigInt *dst, const Limb *w, size_t n) {
 // dst = the digits (values below base, most significant first) as a
 // non-negative integer; zero when there are none.
 void DigitsToBigInt(BigInt *dst, const std::vector<uint8_t> &digits, int base) {
+    if (std::has_single_bit(unsigned(base))) {
+        // t bits per digit, packed from the last digit up into a word that
+        // is stored whenever it fills: linear time.
+        int t = std::countr_zero(unsigned(base));
+        std::vector<Limb> limbs;
+        limbs.reserve((digits.size() * size_t(t)) / LIMB_BITS + 1);
+        Limb word = 0;
+        int fill = 0;
+        for (size_t j = digits.size(); j-- > 0;) {
+            Limb v = digits[j];
+            word |= v << fill;
+            fill += t;
+            if (fill >= LIMB_BITS) {
+                limbs.push_back(word);
+                fill -= LIMB_BITS;
+                word = fill ? v >> (t - fill) : 0;
+            }
+        }
+        limbs.push_back(word);
+        SetLimbs(dst, limbs, 1);
+        return;
+    }
     Radix r(base);
     std::vector<Limb> words;
     size_t n = digits.size(), head = n % size_t(r.chunkDigits);
@@ -239,16 +289,18 @@ void DigitsToBigInt(BigInt *dst, const std::vector<uint8_t> &digits, int base) {
 Object *Integer_FromText(std::u16string_view text, int base) {
     if (base < 2 || base > 36) return Builtin(SYM_Indeterminate);
     bool negative = false;
-    std::vector<uint8_t> digits;
+    std::vector<uint8_t> digits(text.size());
+    size_t count = 0;
     for (char16_t c : text) {
         int d = DigitValue(c);
         if (d >= base) {
-            if (!digits.empty()) break;
+            if (count) break;
             if (c == u'-') negative = true;
             continue;
         }
-        digits.push_back(uint8_t(d));
+        digits[count++] = uint8_t(d);
     }
+    digits.resize(count);
     BigInt *b = BigInt_New();
     DigitsToBigInt(b, digits, base);
     if (negative) BigInt_Negate(b);

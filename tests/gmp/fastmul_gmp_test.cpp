@@ -1,0 +1,169 @@
+// The large-operand paths against GMP: squares on each side of every
+// squaring threshold, products around the transform threshold and around
+// the transform lengths' powers of two, unbalanced shapes, division whose
+// block products transform, and number text in several bases at sizes on
+// both sides of the conversion's split.
+#include <gmp.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gmp_support.h"
+#include "number/bigint.h"
+#include "number/integer.h"
+#include "number/limbs.h"
+#include "number/number_text.h"
+
+using gmptest::Gen;
+using gmptest::Mpz;
+using gmptest::Shape;
+using Vec = std::vector<Limb>;
+
+namespace {
+
+constexpr Limb kGuard = 0x5A5A5A5A5A5A5A5AULL;
+
+int64_t Bytes(const Vec &v) { return static_cast<int64_t>(v.size()) * 8; }
+
+Vec GmpMul(const Vec &a, const Vec &b) {
+    Vec r(a.size() + b.size());
+    const Vec &x = a.size() >= b.size() ? a : b, &y = a.size() >= b.size() ? b : a;
+    mpn_mul(reinterpret_cast<mp_ptr>(r.data()), reinterpret_cast<mp_srcptr>(x.data()), x.size(),
+            reinterpret_cast<mp_srcptr>(y.data()), y.size());
+    return r;
+}
+
+// a * b, or a^2 when b is null, with guard limbs around the product.
+Vec OurMul(const Vec &a, const Vec *b) {
+    const Vec &y = b ? *b : a;
+    Vec r(a.size() + y.size() + 2, kGuard);
+    EXPECT_TRUE(Limbs_Mul(r.data() + 1, a.data(), Bytes(a), y.data(), Bytes(y), nullptr));
+    EXPECT_EQ(r.front(), kGuard);
+    EXPECT_EQ(r.back(), kGuard);
+    return Vec(r.begin() + 1, r.end() - 1);
+}
+
+std::string Narrow(const std::u16string &s) { return std::string(s.begin(), s.end()); }
+
+std::string GmpText(mpz_srcptr z, int base) {
+    std::vector<char> buf(mpz_sizeinbase(z, base) + 2);
+    mpz_get_str(buf.data(), -base, z);  // negative base: upper-case letters
+    return buf.data();
+}
+
+}  // namespace
+
+// Every square size up to past the Karatsuba squaring threshold, then the
+// sizes around the transform threshold, in every operand shape: all-ones
+// squares push the longest carries through the middle term.
+TEST(FastMulGmp, Squares) {
+    Gen gen(201);
+    std::vector<int64_t> sizes;
+    for (int64_t n = 1; n <= SQR_KARATSUBA_THRESHOLD + 6; ++n) sizes.push_back(n);
+    for (int64_t n : {2 * SQR_KARATSUBA_THRESHOLD - 1, 2 * SQR_KARATSUBA_THRESHOLD, int64_t(333), int64_t(1025),
+                      NTT_THRESHOLD - 1, NTT_THRESHOLD, NTT_THRESHOLD + 1, int64_t(8192), int64_t(8193)})
+        sizes.push_back(n);
+    for (int64_t n : sizes) {
+        for (int s = 0; s < gmptest::SHAPE_COUNT; ++s) {
+            if (n > 2000 && s % 3 != 0) continue;  // the large sizes take fewer shapes
+            Vec a = gen.Limbs(n, static_cast<Shape>(s));
+            ASSERT_EQ(OurMul(a, nullptr), GmpMul(a, a)) << "square n=" << n << " shape=" << s;
+        }
+    }
+}
+
+// Products on both sides of the transform threshold and of the transform
+// lengths (n + k - 1 just at and above a power of two, where the choice
+// between Toom-3 and the transform turns), operands one limb apart, and
+// unbalanced shapes whose shorter side crosses the threshold.
+TEST(FastMulGmp, TransformProducts) {
+    Gen gen(202);
+    const int64_t T = NTT_THRESHOLD;
+    std::vector<std::pair<int64_t, int64_t>> sizes = {
+        {T - 1, T - 1}, {T, T - 1}, {T, T}, {T + 1, T}, {16384, 16385}, {16385, 16385}, {20000, T},
+        {20000, T - 1}, {50000, T + 3}, {65536, 65537}, {65537, 65537}, {100000, 100000}, {T, 19},
+        {3 * T, 2 * T}, {4 * T, 4 * T},
+    };
+    for (auto [n, k] : sizes) {
+        Shape sa = gen.AnyShape(), sb = gen.AnyShape();
+        Vec a = gen.Limbs(n, sa), b = gen.Limbs(k, sb);
+        ASSERT_EQ(OurMul(a, &b), GmpMul(a, b)) << "n=" << n << " k=" << k << " shapes " << sa << "," << sb;
+    }
+    // All-ones by all-ones gives the largest column sums the residues must
+    // carry; a power of two by anything is a shift.
+    for (int64_t n : {T, int64_t(16000)}) {
+        Vec ones = gen.Limbs(n, gmptest::SHAPE_ALL_ONES), pow2 = gen.Limbs(n, gmptest::SHAPE_POWER_OF_TWO);
+        Vec other = gen.Limbs(n - 1, gmptest::SHAPE_ALL_ONES);
+        ASSERT_EQ(OurMul(ones, &ones), GmpMul(ones, ones)) << "all ones n=" << n;
+        ASSERT_EQ(OurMul(ones, &other), GmpMul(ones, other)) << "all ones n=" << n << " by n-1";
+        ASSERT_EQ(OurMul(pow2, &ones), GmpMul(pow2, ones)) << "power of two n=" << n;
+    }
+}
+
+// A caller's scratch of the advertised size serves a transform too.
+TEST(FastMulGmp, TransformCallerScratch) {
+    Gen gen(203);
+    int64_t n = NTT_THRESHOLD + 100;
+    Vec a = gen.Limbs(n, gmptest::SHAPE_RANDOM), b = gen.Limbs(n, gmptest::SHAPE_RUNS), r(2 * n);
+    int64_t bytes = Limbs_MulScratchBytes(Bytes(a), Bytes(b));
+    Vec scratch(bytes / 8 + 1, 0xA5A5A5A5A5A5A5A5ULL);
+    ASSERT_TRUE(Limbs_Mul(r.data(), a.data(), Bytes(a), b.data(), Bytes(b), scratch.data()));
+    EXPECT_EQ(scratch.back(), 0xA5A5A5A5A5A5A5A5ULL);
+    ASSERT_EQ(r, GmpMul(a, b));
+}
+
+// Division by a divisor large enough that its block products transform,
+// and BigInt_Mul of a record by itself (the square path) with the
+// destination aliased.
+TEST(FastMulGmp, RecordsAndDivision) {
+    Gen gen(204);
+    for (int64_t B : {int64_t(3 * NTT_THRESHOLD), int64_t(2 * NTT_THRESHOLD + 1)}) {
+        Vec a = gen.Limbs(2 * B + 5, gmptest::SHAPE_RANDOM), b = gen.Limbs(B, gmptest::SHAPE_TOP_ONE);
+        int64_t qn = Bytes(a) / 8 - B + 1;
+        Vec q(qn), r(B), gq(qn), gr(B);
+        ASSERT_EQ(Limbs_DivMod(q.data(), a.data(), Bytes(a), b.data(), Bytes(b), r.data(), 0), 1);
+        mpn_tdiv_qr(reinterpret_cast<mp_ptr>(gq.data()), reinterpret_cast<mp_ptr>(gr.data()), 0,
+                    reinterpret_cast<mp_srcptr>(a.data()), a.size(), reinterpret_cast<mp_srcptr>(b.data()), B);
+        ASSERT_EQ(q, gq) << "quotient B=" << B;
+        ASSERT_EQ(r, gr) << "remainder B=" << B;
+    }
+    gmptest::Big x;
+    Mpz z, want;
+    gmptest::SetLimbs(x, gen.Limbs(NTT_THRESHOLD + 7, gmptest::SHAPE_RUNS), -1);
+    gmptest::ToMpz(z, x);
+    mpz_mul(want, z, z);
+    BigInt_Mul(x, x, x);
+    ASSERT_TRUE(gmptest::Matches(x, want));
+}
+
+// Number text both ways in power-of-two bases, base 10 and odd bases, for
+// sizes below, at and far above the split of the conversion, and the
+// digits read back with leading zeros and a sign.
+TEST(FastMulGmp, TextConversions) {
+    Gen gen(205);
+    for (int64_t n : {int64_t(1), int64_t(2), int64_t(39), int64_t(40), int64_t(41), int64_t(81), int64_t(1000),
+                      int64_t(12000)}) {
+        for (int base : {2, 3, 7, 8, 10, 16, 32, 36}) {
+            if (n == 12000 && base != 10 && base != 16 && base != 7) continue;
+            Shape shape = gen.AnyShape();
+            gmptest::Big x;
+            gmptest::SetLimbs(x, gen.Limbs(n, shape), gen.Sign());
+            Mpz z;
+            gmptest::ToMpz(z, x);
+            std::string want = GmpText(z, base);
+            std::u16string text = BigInt_ToText(x, base);
+            ASSERT_EQ(Narrow(text), want) << "n=" << n << " base=" << base << " shape=" << shape;
+            // Reading adds nothing for leading zeros; lower-case digits read
+            // as upper-case.
+            std::u16string padded = text[0] == u'-' ? u"-000" + text.substr(1) : u"000" + text;
+            for (char16_t &c : padded)
+                if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
+            Object *back = Integer_FromText(padded, base);
+            Mpz got;
+            gmptest::ToMpz(got, back);
+            Object_Release(back);
+            ASSERT_EQ(mpz_cmp(got, z), 0) << "read back n=" << n << " base=" << base << " shape=" << shape;
+        }
+    }
+}
