@@ -97,17 +97,19 @@ void Twiddles(Limb *t, Limb *tq, int64_t n, const Mod &m, Limb root) {
         }
 }
 
-// One level of the forward transform over a[0..n) in blocks of 2h. The
-// last level's twiddles are all 1 and need no product.
-inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod &m) {
-    if (h == 1) {
-        for (int64_t s = 0; s < n; s += 2) {
-            Limb u = a[s], v = a[s + 1];
-            a[s] = m.Reduce2p(u + v);
-            a[s + 1] = m.Reduce2p(u - v + m.p2);
-        }
-        return;
+// The level of blocks of 2 in either direction: its twiddles are all 1
+// and need no product.
+inline void UnitLevel(Limb *a, int64_t n, const Mod &m) {
+    for (int64_t s = 0; s < n; s += 2) {
+        Limb u = a[s], v = a[s + 1];
+        a[s] = m.Reduce2p(u + v);
+        a[s + 1] = m.Reduce2p(u - v + m.p2);
     }
+}
+
+// One level of the forward transform over a[0..n) in blocks of 2h.
+inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod &m) {
+    if (h == 1) return UnitLevel(a, n, m);
     const Limb *w = t + h, *wq = tq + h;
     for (int64_t s = 0; s < n; s += 2 * h) {
         Limb *x = a + s, *y = a + s + h;
@@ -120,14 +122,7 @@ inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Lim
 }
 
 inline void InverseLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod &m) {
-    if (h == 1) {
-        for (int64_t s = 0; s < n; s += 2) {
-            Limb u = a[s], v = a[s + 1];
-            a[s] = m.Reduce2p(u + v);
-            a[s + 1] = m.Reduce2p(u - v + m.p2);
-        }
-        return;
-    }
+    if (h == 1) return UnitLevel(a, n, m);
     const Limb *w = t + h, *wq = tq + h;
     for (int64_t s = 0; s < n; s += 2 * h) {
         Limb *x = a + s, *y = a + s + h;

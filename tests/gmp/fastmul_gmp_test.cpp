@@ -24,15 +24,8 @@ namespace {
 
 constexpr Limb kGuard = 0x5A5A5A5A5A5A5A5AULL;
 
-int64_t Bytes(const Vec &v) { return static_cast<int64_t>(v.size()) * 8; }
-
-Vec GmpMul(const Vec &a, const Vec &b) {
-    Vec r(a.size() + b.size());
-    const Vec &x = a.size() >= b.size() ? a : b, &y = a.size() >= b.size() ? b : a;
-    mpn_mul(reinterpret_cast<mp_ptr>(r.data()), reinterpret_cast<mp_srcptr>(x.data()), x.size(),
-            reinterpret_cast<mp_srcptr>(y.data()), y.size());
-    return r;
-}
+using gmptest::Bytes;
+using gmptest::GmpMul;
 
 // a * b, or a^2 when b is null, with guard limbs around the product.
 Vec OurMul(const Vec &a, const Vec *b) {

@@ -18,6 +18,19 @@
 
 namespace gmptest {
 
+// Limb vectors, and their product by GMP whichever operand is longer.
+using LimbVector = std::vector<Limb>;
+
+inline int64_t Bytes(const LimbVector &v) { return static_cast<int64_t>(v.size()) * 8; }
+
+inline LimbVector GmpMul(const LimbVector &a, const LimbVector &b) {
+    LimbVector r(a.size() + b.size());
+    const LimbVector &x = a.size() >= b.size() ? a : b, &y = a.size() >= b.size() ? b : a;
+    mpn_mul(reinterpret_cast<mp_ptr>(r.data()), reinterpret_cast<mp_srcptr>(x.data()), x.size(),
+            reinterpret_cast<mp_srcptr>(y.data()), y.size());
+    return r;
+}
+
 // A GMP integer that frees itself.
 struct Mpz {
     mpz_t z;

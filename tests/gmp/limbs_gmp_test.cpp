@@ -15,16 +15,8 @@ using Vec = std::vector<Limb>;
 
 namespace {
 
-int64_t Bytes(const Vec &v) { return static_cast<int64_t>(v.size()) * 8; }
-
-// a * b by GMP, whichever operand is longer.
-Vec GmpMul(const Vec &a, const Vec &b) {
-    Vec r(a.size() + b.size());
-    const Vec &x = a.size() >= b.size() ? a : b, &y = a.size() >= b.size() ? b : a;
-    mpn_mul(reinterpret_cast<mp_ptr>(r.data()), reinterpret_cast<mp_srcptr>(x.data()), x.size(),
-            reinterpret_cast<mp_srcptr>(y.data()), y.size());
-    return r;
-}
+using gmptest::Bytes;
+using gmptest::GmpMul;
 
 Vec OurMul(const Vec &a, const Vec &b) {
     // Guard limbs around the product catch writes outside it.
