@@ -98,10 +98,23 @@ void RetireEntry(DefinitionEntry *e) {
     kernel.eval.retiredEntries.push_back(e);
 }
 
+// A retired literal may still be the greatest of its gap in its owner's
+// list; the entry now in the index for the same left side (or none)
+// takes its place there before it is freed.
+void ForgetGapMaximum(DefinitionEntry *e) {
+    DefinitionList *list = e->literal && e->owner ? e->owner->definitions : nullptr;
+    if (!list) return;
+    for (DefinitionEntry *&m : list->gapMax)
+        if (m == e) m = LiteralIndex_Find(&list->literals, e->left, e->hash);
+}
+
 void FreeRetired() {
     std::vector<DefinitionEntry *> retired;
     retired.swap(kernel.eval.retiredEntries);
-    for (DefinitionEntry *e : retired) FreeEntry(e);
+    for (DefinitionEntry *e : retired) {
+        ForgetGapMaximum(e);
+        FreeEntry(e);
+    }
 }
 
 // Holds the ordered array of one search and counts the search, so that
@@ -313,7 +326,12 @@ DefinitionEntry *FindLiteral(DefinitionList *list, SymbolRecord *r, Object *lhs,
     if (DefinitionEntry *e = LiteralIndex_Find(&list->literals, lhs, hash)) {
         if (!(flags & FIND_REPLACE)) return e;
         DefinitionEntry *fresh = Renew(list, e, lhs, kind);
-        if (fresh != e) LiteralIndex_Replace(&list->literals, e, fresh);
+        if (fresh != e) {
+            // A search holds the old entry, which is freed when it ends:
+            // nothing of the list may keep pointing at it.
+            LiteralIndex_Replace(&list->literals, e, fresh);
+            if (list->gapMax[size_t(fresh->gap)] == e) list->gapMax[size_t(fresh->gap)] = fresh;
+        }
         return fresh;
     }
     const std::vector<DefinitionEntry *> &items = list->ordered->items;
