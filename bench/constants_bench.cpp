@@ -12,13 +12,8 @@
 
 namespace {
 
+using bench::DigitsRow;
 using bench::Time;
-
-void Row(const char *name, int digits, double ours, double mpfr) {
-    char label[64];
-    std::snprintf(label, sizeof label, "%s, %d digits", name, digits);
-    std::printf("%-28s %12.1f %12.1f %8.2f\n", label, ours * 1e6, mpfr * 1e6, ours / mpfr);
-}
 
 // A constant computed afresh: compute into a local after clearing our
 // caches, against the MPFR function after clearing MPFR's.
@@ -37,7 +32,7 @@ void Constant(const char *name, int digits, void (*ours)(BigFloat *, double),
         theirs(r);
     });
     mpfr_clear(r);
-    Row(name, digits, t1, t2);
+    DigitsRow(name, digits, t1, t2);
 }
 
 }  // namespace

@@ -16,13 +16,8 @@
 
 namespace {
 
+using bench::DigitsRow;
 using bench::Time;
-
-void Row(const char *name, int digits, double ours, double mpfr) {
-    char label[64];
-    std::snprintf(label, sizeof label, "%s, %d digits", name, digits);
-    std::printf("%-28s %12.1f %12.1f %8.2f\n", label, ours * 1e6, mpfr * 1e6, ours / mpfr);
-}
 
 using Ours = void (*)(BigFloat *, const BigFloat *);
 using Theirs = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
@@ -44,7 +39,7 @@ void Case(const char *name, int digits, int64_t p, Ours ours, Theirs theirs) {
     // Warm the caches of both sides.
     ours(y.get(), x.get());
     theirs(r, xm, MPFR_RNDN);
-    Row(name, digits, Time([&] { ours(y.get(), x.get()); }), Time([&] { theirs(r, xm, MPFR_RNDN); }));
+    DigitsRow(name, digits, Time([&] { ours(y.get(), x.get()); }), Time([&] { theirs(r, xm, MPFR_RNDN); }));
     mpfr_clear(xm);
     mpfr_clear(r);
 }

@@ -326,12 +326,7 @@ DefinitionEntry *FindLiteral(DefinitionList *list, SymbolRecord *r, Object *lhs,
     if (DefinitionEntry *e = LiteralIndex_Find(&list->literals, lhs, hash)) {
         if (!(flags & FIND_REPLACE)) return e;
         DefinitionEntry *fresh = Renew(list, e, lhs, kind);
-        if (fresh != e) {
-            // A search holds the old entry, which is freed when it ends:
-            // nothing of the list may keep pointing at it.
-            LiteralIndex_Replace(&list->literals, e, fresh);
-            if (list->gapMax[size_t(fresh->gap)] == e) list->gapMax[size_t(fresh->gap)] = fresh;
-        }
+        if (fresh != e) LiteralIndex_Replace(&list->literals, e, fresh);
         return fresh;
     }
     const std::vector<DefinitionEntry *> &items = list->ordered->items;
