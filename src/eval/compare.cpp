@@ -18,6 +18,7 @@
 #include "eval/pattern.h"
 #include "eval/specificity.h"
 #include "kernel/state.h"
+#include "eval/collation.h"
 #include "eval/numeric.h"
 #include "number/bigfloat.h"
 #include "number/bigint.h"
@@ -259,13 +260,12 @@ uint64_t CompareComplex(Object *a, Object *b) {
 
 // ---- Strings ----------------------------------------------------------------------
 
-// Canonical order of two strings by their UTF-16 code units; order-equal
-// and the same only when the two are the same string (equal text in two
-// storage kinds is order-equal but not the same).
+// Canonical order of two strings (String_Order): order-equal means equal
+// bytes, and the same also needs the same storage kind.
 uint64_t StringOrder(Object *a, Object *b) {
-    int c = String_Compare(a, b);
-    if (c != 0) return c < 0 ? CMP_BEFORE : CMP_AFTER;
-    return CMP_ORDER_EQUAL | (Object_Same(a, b) ? CMP_SAME : 0);
+    int c = String_Order(a, b);
+    if (c != 0) return c > 0 ? CMP_BEFORE : CMP_AFTER;
+    return CMP_ORDER_EQUAL | (Object_Subtype(a) == Object_Subtype(b) ? CMP_SAME : 0);
 }
 
 uint64_t CompareStrings(Object *a, Object *b) {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "eval/collation.h"
 #include "eval/compare.h"
 #include "kernel/state.h"
 #include "number/integer.h"
@@ -130,26 +131,34 @@ bool SortMachineIntegers(Object *e, int64_t first, size_t m, Object **result) {
 }
 
 // Strings in the canonical order: by a stable sort of the references,
-// each keyed by the first code units of its text, so that most pairs are
-// told apart by one word comparison and only those with a common prefix
-// read the strings. A stable sort by the same order gives the permutation
-// the merge sort would make. Returns false, with e untouched and still the
-// caller's, when some element is not a string; otherwise consumes e and
-// sets *result to it sorted (e itself when nothing had to move).
+// each keyed by a word of its collation, so that most pairs are told apart
+// by one word comparison and only the others read the strings. A stable
+// sort by the same order gives the permutation the merge sort would make.
+// Only lists that all collate the same way (all as text, or all by bytes)
+// go this way: a text string against a byte string is compared by bytes,
+// and that mix need not be a consistent order, which a standard sort must
+// never be given. Returns false, with e untouched and still the caller's,
+// when some element is not a string or the strings mix; otherwise consumes
+// e and sets *result to it sorted (e itself when nothing had to move).
 bool SortStrings(Object *e, int64_t first, size_t m, Object **result) {
     Object **source = AsExpression(e)->elements + first;
-    for (size_t i = 0; i < m; ++i)
+    size_t asText = 0;
+    for (size_t i = 0; i < m; ++i) {
         if (!Object_IsString(source[i])) return false;
+        asText += String_CollatesAsText(source[i]);
+    }
+    if (asText != 0 && asText != m) return false;
+    auto before = [](Object *a, Object *b) { return String_Order(a, b) > 0; };
     size_t i = 1;
-    while (i < m && String_Compare(source[i - 1], source[i]) <= 0) ++i;
+    while (i < m && !before(source[i], source[i - 1])) ++i;
     if (i == m) {
         *result = e;
         return true;
     }
     std::vector<std::pair<uint64_t, Object *>> keyed(m);
-    for (size_t k = 0; k < m; ++k) keyed[k] = {String_OrderPrefix(source[k]), source[k]};
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
-        return a.first != b.first ? a.first < b.first : String_Compare(a.second, b.second) < 0;
+    for (size_t k = 0; k < m; ++k) keyed[k] = {String_CollationKey(source[k], asText != 0), source[k]};
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first < b.first : before(a.second, b.second);
     });
     e = Object_MakeUnique(e);
     Object **target = AsExpression(e)->elements + first;

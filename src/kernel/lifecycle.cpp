@@ -5,6 +5,7 @@
 #include "kernel/boundary.h"
 #include "kernel/export.h"
 #include "kernel/state.h"
+#include "kernel/unicode_tables.h"
 #include "object/registry.h"
 #include "object/symbol.h"
 #include "syntax/formatter.h"
@@ -48,6 +49,7 @@ std::vector<PoolCount> Kernel_LiveCounts() {
 // symbol world, and the next Kernel_Initialize starts clean.
 KERNEL_EXPORT int64_t Kernel_Initialize(void) {
     Kernel_Terminate();
+    UnicodeTables_Load();
     Boundary_Call<int>(0, [] {
         Settings_SetDefaults(kernel.settings);
         Tokenizer_Setup();
@@ -65,6 +67,7 @@ KERNEL_EXPORT int64_t Kernel_Terminate(void) {
     kernel.callbacks.message = nullptr;
     kernel.callbacks.reserved = nullptr;
     kernel.initialized = false;
+    UnicodeTables_Free();
     Boundary_Call<int>(0, [] {
         Kernel_Clear();
         Parser_Teardown();

@@ -12,6 +12,7 @@
 
 #include "eval/eval_state.h"
 #include "kernel/settings.h"
+#include "kernel/unicode_tables.h"
 #include "number/number_state.h"
 #include "object/builtins.h"
 #include "object/object.h"
@@ -98,6 +99,10 @@ struct KernelState {
     int64_t messageSuppression;      // messages reach the host only at 0
 
     KernelSettings settings;
+
+    // The unpacked collation tables: unpacked by Kernel_Initialize, kept
+    // by Kernel_Reset, freed by Kernel_Terminate.
+    UnicodeTables unicode;
 
     std::u16string lastOutput;       // text of the last Kernel_OutputExpression
     std::unordered_set<Object *> hostValues;  // values read by Kernel_GetValue, kept until reset

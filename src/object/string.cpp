@@ -210,67 +210,6 @@ std::u16string String_Text(Object *o, int64_t *hasZero) {
     return text;
 }
 
-namespace {
-
-// Reads the text of a string as UTF-16 code units, one at a time, from a
-// character boundary on. A zero byte ends the text, as it does for
-// String_Text; decoding up to the real end instead of up to that byte
-// gives the same characters, since the decoder rejects a zero byte inside
-// a sequence without consuming it.
-class UnitReader {
-public:
-    UnitReader(const String *s, int64_t offset)
-        : p_(s->buffer + offset), end_(s->buffer + s->bytes), bytes_(Object_Subtype(&s->header) == SUB_BYTES) {}
-
-    // The next code unit, or -1 past the end of the text.
-    int32_t Next() {
-        if (low_) {
-            int32_t unit = low_;
-            low_ = 0;
-            return unit;
-        }
-        if (p_ == end_ || *p_ == 0) return -1;
-        if (bytes_ || *p_ < 0x80) return *p_++;
-        char32_t cp;
-        p_ = Utf8_Next(p_, end_, &cp);
-        if (cp < 0x10000) return int32_t(cp);
-        cp -= 0x10000;
-        low_ = int32_t(0xDC00 + (cp & 0x3FF));
-        return int32_t(0xD800 + (cp >> 10));
-    }
-
-private:
-    const unsigned char *p_, *end_;
-    bool bytes_;
-    int32_t low_ = 0;  // the second unit of a surrogate pair still to come
-};
-
-}  // namespace
-
-int String_Compare(Object *a, Object *b) {
-    String *x = AsString(a), *y = AsString(b);
-    bool bothBytes = Object_Subtype(a) == SUB_BYTES && Object_Subtype(b) == SUB_BYTES;
-    // Equal ASCII bytes are equal single units in either subtype, so the
-    // common run of them is skipped without decoding; it ends on a
-    // character boundary of both.
-    int64_t n = std::min(x->bytes, y->bytes), i = 0;
-    const unsigned char *p = x->buffer, *q = y->buffer;
-    while (i < n && p[i] == q[i] && p[i] != 0 && (bothBytes || p[i] < 0x80)) ++i;
-    UnitReader r(x, i), s(y, i);
-    for (;;) {
-        int32_t u = r.Next(), v = s.Next();
-        if (u != v) return u < v ? -1 : 1;
-        if (u < 0) return 0;
-    }
-}
-
-uint64_t String_OrderPrefix(Object *s) {
-    UnitReader r(AsString(s), 0);
-    uint64_t word = 0;
-    for (int k = 0; k < 4; ++k) word = word << 16 | uint64_t(std::max(r.Next(), 0));
-    return word;
-}
-
 void String_DropOwned(void *record) { std::free(static_cast<String *>(record)->buffer); }
 
 namespace {

@@ -43,17 +43,6 @@ const unsigned char *String_CharAddress(Object *s, int64_t i);
 // UTF-8), up to the first zero byte; *hasZero tells whether there was one.
 std::u16string String_Text(Object *s, int64_t *hasZero = nullptr);
 
-// Compares the UTF-16 text of a and b (as String_Text reads it, up to the
-// first zero byte) code unit by code unit: negative, zero or positive as a
-// comes before, equals or follows b. Allocates nothing. Borrows both.
-int String_Compare(Object *a, Object *b);
-
-// The first four UTF-16 code units of s's text, the first in the top 16
-// bits, missing units as zero. The words of two strings order them as
-// String_Compare would whenever they differ; equal words decide nothing.
-// Borrows s.
-uint64_t String_OrderPrefix(Object *s);
-
 // Replaces every occurrence of lhs in s by rhs, left to right, resuming
 // after each occurrence. An empty lhs occurs at every character boundary,
 // both ends included. When any of the three is a byte string the work is

@@ -161,15 +161,23 @@ TEST_F(CompareTest, ANaNHasNoNumericValueAndSortsLast) {
 
 // ---- Strings and symbols ----------------------------------------------------------
 
-TEST_F(CompareTest, StringsOrderByCodeUnitsAndAreUnordered) {
+TEST_F(CompareTest, StringsCollateAndAreUnordered) {
     EXPECT_EQ(Cmp(Text("a"), Text("b"), CMP_REQ_NUMERIC), CMP_BEFORE | CMP_UNEQUAL | 0x6000);
     EXPECT_EQ(Cmp(Text("a"), Text("a"), CMP_REQ_NUMERIC),
               CMP_SAME | CMP_ORDER_EQUAL | CMP_EQUAL | CMP_IDENTICAL | 0x6000);
     // Equal text in two storage kinds: order-equal, but not the same.
     EXPECT_EQ(Order(Text("a"), Str("a", SUB_BYTES)), CMP_ORDER_EQUAL);
     EXPECT_EQ(Cmp(Text("a"), Str("a", SUB_BYTES), CMP_REQ_SPECIFICITY) & 7, 0u);
-    EXPECT_EQ(Order(Text("Z"), Text("a")), CMP_BEFORE);
+    EXPECT_EQ(Order(Text("Z"), Text("a")), CMP_AFTER);
+    EXPECT_EQ(Order(Text("A"), Text("b")), CMP_BEFORE);
     EXPECT_EQ(Order(Text("ab"), Text("a")), CMP_AFTER);
+    // Against a byte string, or between byte strings, the bytes decide.
+    EXPECT_EQ(Order(Text("Z"), Str("a", SUB_BYTES)), CMP_BEFORE);
+    EXPECT_EQ(Order(Str("Z", SUB_BYTES), Str("a", SUB_BYTES)), CMP_BEFORE);
+    // Texts that differ only in characters without collation entries are
+    // told apart by their bytes, so they are neither equal nor the same.
+    EXPECT_EQ(Cmp(Text("a\xE4\xB8\x81"), Text("a\xE4\xB8\x80"), CMP_REQ_NUMERIC | CMP_REQ_SPECIFICITY),
+              CMP_AFTER | CMP_UNEQUAL | 0x6000);
     // Numbers come before strings, which are unordered against them.
     EXPECT_EQ(Cmp(Int(5), Text("a"), CMP_REQ_NUMERIC), 0x4110u);
     EXPECT_EQ(Cmp(Text("a"), Real(5.0), CMP_REQ_NUMERIC), CMP_AFTER | CMP_UNEQUAL | CMP_FIRST_UNORDERED);

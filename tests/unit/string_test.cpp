@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "eval/compare.h"
 #include "object/utf8.h"
 
 namespace {
@@ -154,118 +153,6 @@ TEST_F(StringTest, AdoptedBuffersBecomeTheStrings) {
     EXPECT_EQ(AsString(s)->buffer, buffer);
     EXPECT_EQ(String_Text(s), u"adopt");
     Object_Release(s);
-}
-
-}  // namespace
-
-namespace {
-
-// Pieces from which the comparison tests build strings: characters on both
-// sides of the places where UTF-16 order and code point order part
-// (U+D7FF, U+E000, U+FFFF against supplementary characters), lone
-// surrogates, which read as themselves, malformed sequences, and zero bytes,
-// which end the text.
-const std::vector<std::string> kTextPieces = {
-    "a", "b", "z", "\x7F", "\xC2\x80", "\xC3\xA9", "\xC3\xBF", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBD",
-    "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF", "\xED\xA0\x80", "\xED\xB0\x80",
-    "\xED\xAF\xBF", "\xFF", "\xC3", "\xE2\x82", std::string(1, '\0'),
-};
-const std::vector<std::string> kBytePieces = {
-    "a", "b", "z", "\x7F", "\x80", "\xA9", "\xC3", "\xE9", "\xFF", std::string(1, '\0'),
-};
-
-int Sign(int c) { return (c > 0) - (c < 0); }
-
-class StringOrderTest : public StringTest {
-protected:
-    void TearDown() override {
-        for (Object *s : strings_) Object_Release(s);
-        StringTest::TearDown();
-    }
-    // Keeps a string of the given bytes for the test's lifetime; borrowed.
-    Object *Keep(const std::string &bytes, uint64_t subtype) {
-        strings_.push_back(String_New(bytes.data(), int64_t(bytes.size()), subtype));
-        return strings_.back();
-    }
-    // Checks String_Compare and String_OrderPrefix on every pair of the
-    // kept strings against the order of their UTF-16 texts.
-    void CheckEveryPair() {
-        for (Object *a : strings_)
-            for (Object *b : strings_) {
-                std::u16string x = String_Text(a), y = String_Text(b);
-                int expected = Sign(x.compare(y));
-                ASSERT_EQ(Sign(String_Compare(a, b)), expected)
-                    << Narrow(x) << " against " << Narrow(y) << " subtypes " << Object_Subtype(a) << Object_Subtype(b);
-                uint64_t pa = String_OrderPrefix(a), pb = String_OrderPrefix(b);
-                if (pa != pb) {
-                    ASSERT_EQ(pa < pb ? -1 : 1, expected) << Narrow(x) << " against " << Narrow(y);
-                }
-            }
-    }
-    std::vector<Object *> strings_;
-};
-
-TEST_F(StringOrderTest, BoundaryCasesOrderAsTheirUtf16Text) {
-    for (const char *bytes : {"", "a", "ab", "abc", "abcd", "abcde", "b", "B", "a\xC3\xA9", "aa\xF0\x90\x80\x80"}) {
-        Keep(bytes, SUB_UTF8);
-        Keep(bytes, SUB_BYTES);
-    }
-    // A supplementary character reads as a surrogate pair, so it comes
-    // before U+E000..U+FFFF although its code point is larger; a lone high
-    // surrogate is a prefix of it, and two lone surrogates spell the pair.
-    Object *pair = Keep("\xF0\x90\x80\x80", SUB_UTF8);
-    Object *privateUse = Keep("\xEE\x80\x80", SUB_UTF8);
-    Object *last = Keep("\xEF\xBF\xBF", SUB_UTF8);
-    Object *beforeSurrogates = Keep("\xED\x9F\xBF", SUB_UTF8);
-    Object *high = Keep("\xED\xA0\x80", SUB_UTF8);
-    Object *spelled = Keep("\xED\xA0\x80\xED\xB0\x80", SUB_UTF8);
-    EXPECT_LT(String_Compare(pair, privateUse), 0);
-    EXPECT_LT(String_Compare(pair, last), 0);
-    EXPECT_GT(String_Compare(pair, beforeSurrogates), 0);
-    EXPECT_LT(String_Compare(high, pair), 0);
-    EXPECT_EQ(String_Compare(spelled, pair), 0);
-    // Latin-1 bytes against their UTF-8 forms: equal text.
-    Object *latin = Keep("caf\xE9", SUB_BYTES), *text = Keep("caf\xC3\xA9", SUB_UTF8);
-    EXPECT_EQ(String_Compare(latin, text), 0);
-    EXPECT_EQ(String_Compare(Keep("\xFF", SUB_BYTES), Keep("\xC3\xBF", SUB_UTF8)), 0);
-    EXPECT_GT(String_Compare(Keep("\xFF", SUB_BYTES), Keep("\xC3\xBE\xC3\xBF", SUB_UTF8)), 0);
-    // The text ends at the first zero byte, whatever follows it.
-    EXPECT_EQ(String_Compare(Keep(std::string("ab\0c", 4), SUB_BYTES), Keep(std::string("ab\0a", 4), SUB_UTF8)), 0);
-    EXPECT_EQ(String_Compare(Keep(std::string("ab\0z", 4), SUB_UTF8), Keep("ab", SUB_UTF8)), 0);
-    EXPECT_LT(String_Compare(Keep(std::string("\xE2\x82\0z", 4), SUB_UTF8), Keep("\xEF\xBF\xBD" "a", SUB_UTF8)), 0);
-    // An empty string made without a buffer.
-    Object *empty = String_New(nullptr, 0, SUB_UTF8);
-    strings_.push_back(empty);
-    EXPECT_LT(String_Compare(empty, Keep("\x01", SUB_BYTES)), 0);
-    CheckEveryPair();
-}
-
-TEST_F(StringOrderTest, RandomStringsOrderAsTheirUtf16Text) {
-    std::mt19937 random(2024);
-    for (int i = 0; i < 400; ++i) {
-        bool bytes = random() % 3 == 0;
-        const std::vector<std::string> &pieces = bytes ? kBytePieces : kTextPieces;
-        // Short strings over few pieces share long prefixes, which is where
-        // the comparison has to look past the first units.
-        std::string s;
-        for (size_t k = random() % 7; k > 0; --k) s += pieces[random() % (i % 2 ? 3 : pieces.size())];
-        Keep(s, bytes ? SUB_BYTES : SUB_UTF8);
-        // The same bytes in the other subtype, now and then.
-        if (random() % 4 == 0) Keep(s, bytes ? SUB_UTF8 : SUB_BYTES);
-    }
-    CheckEveryPair();
-}
-
-TEST_F(StringOrderTest, EqualTextInTwoSubtypesIsOrderEqualButNotTheSame) {
-    Object *latin = Keep("\xE9t\xE9", SUB_BYTES), *text = Keep("\xC3\xA9t\xC3\xA9", SUB_UTF8);
-    Object *again = Keep("\xC3\xA9t\xC3\xA9", SUB_UTF8);
-    EXPECT_EQ(Compare(latin, text, CMP_REQ_ORDER | CMP_REQ_SPECIFICITY) & (CMP_ORDER_EQUAL | CMP_SAME), CMP_ORDER_EQUAL);
-    EXPECT_EQ(Compare(text, again, CMP_REQ_ORDER | CMP_REQ_SPECIFICITY) & (CMP_ORDER_EQUAL | CMP_SAME),
-              CMP_ORDER_EQUAL | CMP_SAME);
-    // Strings equal up to a zero byte are order-equal, and the same only
-    // when every byte is.
-    Object *x = Keep(std::string("k\0x", 3), SUB_UTF8), *y = Keep(std::string("k\0y", 3), SUB_UTF8);
-    EXPECT_EQ(Compare(x, y, CMP_REQ_ORDER | CMP_REQ_SPECIFICITY) & (CMP_ORDER_EQUAL | CMP_SAME), CMP_ORDER_EQUAL);
 }
 
 }  // namespace
