@@ -49,6 +49,7 @@ bench: deps
 	./build-bench/bench/vorlan_bench_expand
 	./build-bench/bench/vorlan_bench_number_theory
 	./build-bench/bench/vorlan_bench_binary_format
+	./build-bench/bench/vorlan_bench_collation
 
 clean:
 	rm -rf build build-sanitize build-bench build-fuzz

@@ -79,18 +79,23 @@ private:
 // The length of the longest common prefix of x and y that ends on a
 // character boundary reached by complete characters in both. Such a prefix
 // adds the same weights to both strings at every level, so the comparison
-// may start after it. A sequence that decodes as U+FFFD may depend on the
-// byte after it, so the prefix stops before one.
+// may start after it. The place after an ASCII byte is always such a
+// boundary; from the last one the characters up to the first difference
+// are decoded, and since a sequence that decodes as U+FFFD may depend on
+// the byte after it, the prefix stops before one.
 size_t CommonCharacters(Bytes x, Bytes y) {
     size_t n = std::min(size_t(x.end - x.begin), size_t(y.end - y.begin));
     size_t same = 0;
+    for (uint64_t u, v; same + 8 <= n; same += 8) {
+        std::memcpy(&u, x.begin + same, 8);
+        std::memcpy(&v, y.begin + same, 8);
+        if (u != v) break;
+    }
     while (same < n && x.begin[same] == y.begin[same]) ++same;
-    size_t safe = 0, i = 0;
+    size_t i = same;
+    while (i > 0 && x.begin[i - 1] >= 0x80) --i;
+    size_t safe = i;
     while (i < same) {
-        if (x.begin[i] < 0x80) {
-            safe = ++i;
-            continue;
-        }
         char32_t cp;
         const unsigned char *next = Utf8_Next(x.begin + i, x.begin + same, &cp);
         size_t length = size_t(next - (x.begin + i));
@@ -141,18 +146,18 @@ int String_Order(Object *a, Object *b) {
     return c ? c : String_CompareBytes(a, b);
 }
 
-uint64_t String_CollationKey(Object *s, bool asText) {
+void String_AppendSortKey(Object *s, std::string &key) {
     Bytes x = BytesOf(s);
-    uint64_t key = 0;
-    if (!asText) {
-        size_t n = size_t(x.end - x.begin);
-        for (size_t k = 0; k < 8; ++k) key = key << 8 | (k < n ? x.begin[k] : 0);
-        return key;
+    if (String_CollatesAsText(s)) {
+        auto put = [&key](uint16_t w) {
+            key += char(w >> 8);
+            key += char(w & 0xFF);
+        };
+        for (int level = 0; level < kLevels; ++level) {
+            WeightCursor c(kernel.unicode, x.begin, x.end);
+            for (uint16_t w; (w = c.Next(level)) != 0; c.Advance()) put(w);
+            put(0);
+        }
     }
-    WeightCursor c(kernel.unicode, x.begin, x.end);
-    for (int k = 0; k < 4; ++k) {
-        key = key << 16 | c.Next(0);
-        c.Advance();
-    }
-    return key;
+    if (x.begin) key.append(reinterpret_cast<const char *>(x.begin), size_t(x.end - x.begin));
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "object/object.h"
 
@@ -31,8 +32,10 @@ int String_Order(Object *a, Object *b);
 // there. Borrows s.
 bool String_CollatesAsText(Object *s);
 
-// A word that orders strings as String_Collate does wherever two words
-// differ (equal words decide nothing): among strings that collate as text
-// (String_CollatesAsText) when asText, else among strings compared by
-// bytes. Borrows s.
-uint64_t String_CollationKey(Object *s, bool asText);
+// Appends to key the sort key of s: bytes that, compared as unsigned bytes
+// with the shorter first, order strings as String_Order does among strings
+// that collate the same way (all as text, or all by bytes). For text: the
+// weights of each level as big-endian 16-bit values, each level ended by a
+// zero weight (smaller than any real one), then the bytes of the string for
+// the final tie-break; for bytes, the bytes alone. Borrows s.
+void String_AppendSortKey(Object *s, std::string &key);

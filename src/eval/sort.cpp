@@ -3,6 +3,8 @@
 #include "eval/sort.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -130,16 +132,17 @@ bool SortMachineIntegers(Object *e, int64_t first, size_t m, Object **result) {
     return true;
 }
 
-// Strings in the canonical order: by a stable sort of the references,
-// each keyed by a word of its collation, so that most pairs are told apart
-// by one word comparison and only the others read the strings. A stable
-// sort by the same order gives the permutation the merge sort would make.
-// Only lists that all collate the same way (all as text, or all by bytes)
-// go this way: a text string against a byte string is compared by bytes,
-// and that mix need not be a consistent order, which a standard sort must
-// never be given. Returns false, with e untouched and still the caller's,
-// when some element is not a string or the strings mix; otherwise consumes
-// e and sets *result to it sorted (e itself when nothing had to move).
+// Strings in the canonical order: by a stable sort of the references by
+// their sort keys (String_AppendSortKey), each built once, so that a
+// comparison is a word and, on a tie, a byte comparison of the keys. A
+// stable sort by the same order gives the permutation the merge sort would
+// make. Only lists that all collate the same way (all as text, or all by
+// bytes) go this way: a text string against a byte string is compared by
+// bytes, and that mix need not be a consistent order, which a standard sort
+// must never be given. Returns false, with e untouched and still the
+// caller's, when some element is not a string or the strings mix;
+// otherwise consumes e and sets *result to it sorted (e itself when nothing
+// had to move).
 bool SortStrings(Object *e, int64_t first, size_t m, Object **result) {
     Object **source = AsExpression(e)->elements + first;
     size_t asText = 0;
@@ -148,21 +151,35 @@ bool SortStrings(Object *e, int64_t first, size_t m, Object **result) {
         asText += String_CollatesAsText(source[i]);
     }
     if (asText != 0 && asText != m) return false;
-    auto before = [](Object *a, Object *b) { return String_Order(a, b) > 0; };
     size_t i = 1;
-    while (i < m && !before(source[i], source[i - 1])) ++i;
+    while (i < m && String_Order(source[i - 1], source[i]) >= 0) ++i;
     if (i == m) {
         *result = e;
         return true;
     }
-    std::vector<std::pair<uint64_t, Object *>> keyed(m);
-    for (size_t k = 0; k < m; ++k) keyed[k] = {String_CollationKey(source[k], asText != 0), source[k]};
-    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
-        return a.first != b.first ? a.first < b.first : before(a.second, b.second);
+    struct Keyed {
+        uint64_t word;  // the key's first eight bytes, big-endian, zero-padded
+        size_t at, length;
+        Object *string;  // borrowed
+    };
+    std::string keys;
+    std::vector<Keyed> keyed(m);
+    for (size_t k = 0; k < m; ++k) {
+        size_t at = keys.size();
+        String_AppendSortKey(source[k], keys);
+        keyed[k] = {0, at, keys.size() - at, source[k]};
+    }
+    for (Keyed &k : keyed)
+        for (size_t b = 0; b < 8; ++b) k.word = k.word << 8 | (b < k.length ? uint8_t(keys[k.at + b]) : 0);
+    const char *base = keys.data();
+    std::stable_sort(keyed.begin(), keyed.end(), [base](const Keyed &a, const Keyed &b) {
+        if (a.word != b.word) return a.word < b.word;
+        int c = std::memcmp(base + a.at, base + b.at, std::min(a.length, b.length));
+        return c != 0 ? c < 0 : a.length < b.length;
     });
     e = Object_MakeUnique(e);
     Object **target = AsExpression(e)->elements + first;
-    for (size_t k = 0; k < m; ++k) target[k] = keyed[k].second;
+    for (size_t k = 0; k < m; ++k) target[k] = keyed[k].string;
     *result = e;
     return true;
 }
