@@ -20,12 +20,32 @@ const char16_t *OperatorText(uint64_t flags) {
     return (flags & DEF_DELAYED) ? u" := " : u" = ";
 }
 
+// The precedence of an operand of an assignment: looser than every
+// operator's layout, so none of them needs parentheses here, yet not the
+// top level, where Output would spread its arguments over lines of their
+// own and the line would no longer read back.
+constexpr int64_t kOperandPrecedence = 1;
+
+// The standard form of o written as one side of an assignment. Borrows o.
+std::u16string SideText(Object *o) {
+    std::u16string text;
+    if (!Form_Push(FORM_STANDARD)) return Format_CutMarker;
+    if (Context_Push(kOperandPrecedence, 0, CTX_STRICT | CTX_MAGNITUDE | CTX_DENOMINATOR)) {
+        Format_Append(o, text);
+        Context_Pop();
+    } else {
+        text += Format_CutMarker;
+    }
+    Form_Pop();
+    return text;
+}
+
 // Appends the line of entry e to lines: the assignment for a right side,
 // the left side with a comment for a native, nothing for an entry that
 // holds neither. Borrows e.
 void AddLine(const DefinitionEntry *e, std::vector<std::u16string> &lines) {
-    if (e->right) lines.push_back(Format_Standard(e->left) + OperatorText(e->flags) + Format_Standard(e->right));
-    else if (e->native) lines.push_back(Format_Standard(e->left) + kBuiltinComment);
+    if (e->right) lines.push_back(SideText(e->left) + OperatorText(e->flags) + SideText(e->right));
+    else if (e->native) lines.push_back(SideText(e->left) + kBuiltinComment);
 }
 
 }  // namespace
