@@ -50,9 +50,9 @@ void AddLine(const DefinitionEntry *e, std::vector<std::u16string> &lines) {
 
 }  // namespace
 
-// The lines are all written before the first one is printed, so that when
-// memory runs out midway the host sees none of the listing rather than a
-// part that looks whole.
+// Every line is formatted before the first is printed, so that when memory
+// runs out midway the host sees none of the listing rather than a part
+// that looks whole.
 Object *Builtin_Definitions(Object *call) {
     if (Expression_Length(call) != 1 || !Object_IsSymbol(Expression_At(call, 1))) return call;
     if (auto print = kernel.callbacks.print) {
