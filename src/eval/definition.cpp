@@ -215,19 +215,28 @@ std::vector<std::vector<DefinitionEntry *>> LiteralsByGap(DefinitionList *list, 
     return byGap;
 }
 
-// Moves every literal entry into the ordered array at its place in the
-// order of trial; the list stays unindexed until it is cleared.
-void Unindex(DefinitionList *list) {
+// Every entry of the list in the order of trial, as one list would hold
+// them: each gap's literals, in canonical order, before the ordered entry
+// that closes the gap.
+std::vector<DefinitionEntry *> TrialOrder(DefinitionList *list) {
     std::vector<std::vector<DefinitionEntry *>> byGap = LiteralsByGap(list, true);
     std::vector<DefinitionEntry *> merged;
     merged.reserve(list->ordered->items.size() + size_t(list->literals.count));
     for (size_t g = 0; g < byGap.size(); ++g) {
-        for (DefinitionEntry *e : byGap[g]) {
-            e->literal = false;
-            Signature_Build(&e->signature, e->left);
-            merged.push_back(e);
-        }
+        merged.insert(merged.end(), byGap[g].begin(), byGap[g].end());
         if (g < list->ordered->items.size()) merged.push_back(list->ordered->items[g]);
+    }
+    return merged;
+}
+
+// Moves every literal entry into the ordered array at its place in the
+// order of trial; the list stays unindexed until it is cleared.
+void Unindex(DefinitionList *list) {
+    std::vector<DefinitionEntry *> merged = TrialOrder(list);
+    for (DefinitionEntry *e : merged) {
+        if (!e->literal) continue;
+        e->literal = false;
+        Signature_Build(&e->signature, e->left);
     }
     Writable(list).swap(merged);
     LiteralIndex_Clear(&list->literals);
@@ -578,6 +587,10 @@ Object *Symbol_DefineNative(Object *lhs, uint64_t flags, NativeFunction native, 
 DefinitionEntry *Definition_Find(SymbolRecord *r, Object *lhs, uint64_t flags, Object **partial) {
     if (flags & FIND_EXACT) return FindExact(r, lhs, flags);
     return FindMatching(r, lhs, flags, partial);
+}
+
+std::vector<DefinitionEntry *> Definitions_InTrialOrder(SymbolRecord *r) {
+    return r->definitions ? TrialOrder(r->definitions) : std::vector<DefinitionEntry *>();
 }
 
 namespace {

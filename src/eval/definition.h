@@ -94,6 +94,11 @@ Object *Symbol_DefineNative(Object *lhs, uint64_t flags, NativeFunction native, 
 // Flat head stores its partial result (owned) there.
 DefinitionEntry *Definition_Find(SymbolRecord *r, Object *lhs, uint64_t flags, Object **partial);
 
+// The entries of the record's definition list (not its own value) in the
+// order the matcher tries them, wherever the list files them. The entries
+// stay the record's.
+std::vector<DefinitionEntry *> Definitions_InTrialOrder(SymbolRecord *r);
+
 // Forgets the matches that an abandoned call left running: every entry's
 // bindings are released.
 void Definitions_AbandonMatches();

@@ -33,6 +33,8 @@
 #include "object/symbol.h"
 #include "syntax/operators.h"
 #include "syntax/grammar.h"
+#include "syntax/listing.h"
+#include "syntax/symbol_names.h"
 
 #define VORLAN_BUILTIN_NAME(name) u## #name,
 const char16_t *const BuiltinNames[SYM_COUNT] = {VORLAN_BUILTIN_SYMBOLS(VORLAN_BUILTIN_NAME)};
@@ -300,7 +302,7 @@ const NativeTable *const kModuleNatives[] = {
     &ArithNatives,   &AttributeNatives, &ControlNatives, &DefinitionNatives, &IsNumericNatives, &ListNatives,
     &NumericNatives, &PatternNatives,   &PowerNatives,   &PrintNatives,      &RealNatives,      &RelationNatives,
     &ReplaceNatives, &RoundingNatives, &SetNatives, &ElementaryNatives, &ExpandNatives, &NumberTheoryNatives,
-    &BinaryFormatNatives, &RandomNatives,
+    &BinaryFormatNatives, &RandomNatives, &ListingNatives, &SymbolNameNatives,
 };
 
 // The tables of output formatters.

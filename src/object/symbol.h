@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "kernel/state.h"
 #include "object/object.h"
 
 // Attribute bits of a symbol record.
@@ -94,6 +95,14 @@ void SymbolTable_Clear();
 
 // Number of symbols in the table.
 int64_t SymbolTable_Size();
+
+// Calls visit(symbol) for every symbol in the table, in no particular
+// order; visit must not add symbols to the table or remove any. The
+// symbols are borrowed.
+template <typename Visit>
+void SymbolTable_ForEach(Visit visit) {
+    for (const auto &entry : kernel.symbolTable) visit(entry.second);
+}
 
 // Pool hooks of the clearing step: free a symbol's name, a record's messages.
 void Symbol_DropOwned(void *record);

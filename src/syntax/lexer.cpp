@@ -145,5 +145,7 @@ void Tokenizer_Teardown() {
     s.lexer = nullptr;
     s.wordOperators.clear();
     s.delimiterClass.clear();
+    if (s.namePattern) Regex_Free(s.namePattern);
+    s.namePattern = 0;
     s.constantNames.clear();
 }

@@ -91,5 +91,6 @@ bool Lexer_LineBreakFilter(TokenList &tokens, std::u16string_view matched);
 // tokenizer already there is freed first.
 void Tokenizer_Setup();
 
-// Frees the kernel's lexer and empties the maps and the delimiter text.
+// Frees the kernel's lexer and the name check made from the delimiter
+// text, and empties the maps and the delimiter text.
 void Tokenizer_Teardown();

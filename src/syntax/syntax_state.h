@@ -74,6 +74,10 @@ struct SyntaxState {
     // The characters that end a symbol name, as the text of a pattern class
     // (escapes included, brackets excluded).
     std::u16string delimiterClass;
+    // The compiled check of a whole text as one symbol name, built from the
+    // delimiter class on first use (address handle, 0 until then); it goes
+    // with the delimiter class.
+    int64_t namePattern = 0;
     // Names of constants and their display characters (Pi "π", ...).
     std::map<std::u16string, std::u16string> constantNames;
 };
