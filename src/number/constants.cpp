@@ -17,8 +17,7 @@
 namespace {
 
 // Bits beyond the request at which a cached constant is computed, so that
-// the rounding errors of a long series stay far below the request and a
-// later, slightly larger request is still answered from the cache.
+// a later, slightly larger request is still answered from the cache.
 constexpr double kCacheGuardBits = 32.0;
 // Bits beyond the request at which the derived constants (golden ratio,
 // golden angle, machine precision) are computed: 3.612359947967774 digits.
