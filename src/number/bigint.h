@@ -51,6 +51,27 @@ void BigInt_DropOwned(void *record);
 // state's constants and scratch records) and leaves it empty.
 void BigInt_Release(BigInt *x);
 
+// A BigInt local outside the pool that frees its limbs at the end of its
+// scope, so that early returns and exceptions free them too.
+struct LocalInt {
+    BigInt value{};
+    LocalInt() = default;
+    LocalInt(const LocalInt &) = delete;
+    LocalInt &operator=(const LocalInt &) = delete;
+    ~LocalInt() { BigInt_Release(&value); }
+    BigInt *get() { return &value; }
+};
+
+// A read-only record of a word (never a destination).
+struct WordInt {
+    Limb limb;
+    BigInt rec;
+    explicit WordInt(Limb v)
+        : limb(v), rec{v != 0, v == 0 ? IntZero : v == 1 ? IntUnit : IntRegular, 0, LIMB_BYTES, &limb} {}
+    WordInt(const WordInt &) = delete;
+    WordInt &operator=(const WordInt &) = delete;
+};
+
 // ---- Setting values ------------------------------------------------------------
 
 // dst = v, for every signed 64-bit v (-2^63 gives magnitude 2^63).

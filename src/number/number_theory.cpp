@@ -58,27 +58,6 @@ namespace {
 
 // ---- Records -----------------------------------------------------------------------
 
-// A BigInt local outside the pool that frees its limbs at the end of its
-// scope.
-struct LocalInt {
-    BigInt value{};
-    LocalInt() = default;
-    LocalInt(const LocalInt &) = delete;
-    LocalInt &operator=(const LocalInt &) = delete;
-    ~LocalInt() { BigInt_Release(&value); }
-    BigInt *get() { return &value; }
-};
-
-// A read-only record of a word (never a destination).
-struct WordInt {
-    Limb limb;
-    BigInt rec;
-    explicit WordInt(Limb v)
-        : limb(v), rec{v != 0, v == 0 ? IntZero : v == 1 ? IntUnit : IntRegular, 0, LIMB_BYTES, &limb} {}
-    WordInt(const WordInt &) = delete;
-    WordInt &operator=(const WordInt &) = delete;
-};
-
 // The value of an Integer object as a record: the object's own record for
 // a big integer, a local copy of a machine word. Borrows the object.
 struct IntegerValue {

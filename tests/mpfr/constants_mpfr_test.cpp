@@ -1,11 +1,12 @@
 // The constants and the exp/log kernels against MPFR: every value must lie
 // within its own claimed error bound of the true value, and must claim the
 // precision it was asked for (or, for the kernels, the precision the
-// argument justifies), at precisions up to 1,000 digits and 3,000 for pi
-// and e.
+// argument justifies), at precisions up to 100,000 digits for the
+// constants and 1,000 for the kernels.
 #include <gtest/gtest.h>
 #include <mpfr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -34,9 +35,14 @@ using mpfr_support::ToMpfr;
     bool ok = true;
     double errorLog2 = -INFINITY;
     if (!mpfr_zero_p(diff)) {
-        mpfr_abs(diff, diff, MPFR_RNDN);
-        mpfr_log2(diff, diff, MPFR_RNDU);
-        errorLog2 = mpfr_get_d(diff, MPFR_RNDU);
+        // The logarithm at 64 bits of the difference rounded up: at the
+        // truth's precision it would cost more than the constant.
+        mpfr_t d64;
+        mpfr_init2(d64, 64);
+        mpfr_abs(d64, diff, MPFR_RNDU);
+        mpfr_log2(d64, d64, MPFR_RNDU);
+        errorLog2 = mpfr_get_d(d64, MPFR_RNDU);
+        mpfr_clear(d64);
         ok = errorLog2 <= -b->accuracy;
     }
     mpfr_clear(ours);
@@ -56,45 +62,74 @@ protected:
 
 const double kDigits[] = {10, 50, 100, 333, 1000};
 
-// Checks compute at each of the digit counts: the true value within the
-// bound and exactly the requested precision. The requests rise, so each
-// recomputes its cache; a falling request after them is served from it.
-void CheckConstant(void (*compute)(BigFloat *, double), int (*truth)(mpfr_ptr, mpfr_rnd_t),
-                   std::initializer_list<double> digits) {
+// The true value of a constant at a precision: one of MPFR's functions.
+using Truth = int (*)(mpfr_ptr, mpfr_rnd_t);
+
+// Checks v against the truth, which holds more bits than every request:
+// within the bound, and exactly the requested precision, so the bound is
+// no wider than the request.
+void CheckValue(const BigFloat *v, mpfr_t truth, double bits, const char *what) {
+    EXPECT_TRUE(WithinBound(v, truth)) << what << " at " << bits << " bits";
+    EXPECT_NEAR(BigFloat_Precision(v), bits, 1e-6) << what << " at " << bits << " bits";
+}
+
+// Checks compute at each of the digit counts, which rise, so that each
+// recomputes the cache, and the cache itself each time. Then, from a cleared cache, around the cache that
+// a request of cacheDigits leaves: a request 1 bit below what it holds and
+// one at exactly that (both answered from it, the cache unchanged), a
+// smaller request after them (from the cache too), and one 1 bit above
+// (recomputed).
+void CheckConstant(void (*compute)(BigFloat *, double), BigFloat *cache, Truth truth,
+                   std::initializer_list<double> digits, double cacheDigits) {
+    mpfr_t t;
+    mpfr_init2(t, static_cast<mpfr_prec_t>(std::max(digits) * LOG2_10) + 256);
+    truth(t, MPFR_RNDN);
     for (double d : digits) {
-        double bits = d * LOG2_10;
+        LocalFloat v;
+        compute(v.get(), d * LOG2_10);
+        CheckValue(v.get(), t, d * LOG2_10, "rising request");
+        // The cache's own bound, not hidden by the guard bits the request
+        // does not see.
+        EXPECT_TRUE(WithinBound(cache, t)) << "the cache after " << d << " digits";
+    }
+    NumberState_ClearCaches(kernel.numbers);
+    {
+        LocalFloat v;
+        compute(v.get(), cacheDigits * LOG2_10);
+    }
+    Limb *limbs = cache->limbs;
+    double held = BigFloat_Precision(cache);
+    for (double bits : {held - 1.0, held, held / 3.0}) {
         LocalFloat v;
         compute(v.get(), bits);
-        mpfr_t t;
-        mpfr_init2(t, static_cast<mpfr_prec_t>(bits) + 128);
-        truth(t, MPFR_RNDN);
-        EXPECT_TRUE(WithinBound(v.get(), t)) << d << " digits";
-        EXPECT_NEAR(BigFloat_Precision(v.get()), bits, 1e-6) << d << " digits";
-        mpfr_clear(t);
+        CheckValue(v.get(), t, bits, "from the cache");
+        EXPECT_EQ(cache->limbs, limbs);
+        EXPECT_EQ(BigFloat_Precision(cache), held);
     }
     LocalFloat v;
-    compute(v.get(), 20 * LOG2_10);
-    mpfr_t t;
-    mpfr_init2(t, 256);
-    truth(t, MPFR_RNDN);
-    EXPECT_TRUE(WithinBound(v.get(), t)) << "from the cache";
+    compute(v.get(), held + 1.0);
+    CheckValue(v.get(), t, held + 1.0, "beyond the cache");
+    EXPECT_GE(BigFloat_Precision(cache), held + 1.0);
     mpfr_clear(t);
 }
 
-TEST_F(ConstantsMpfrTest, PiAndE) {
-    CheckConstant(Constant_Pi, mpfr_const_pi, {10, 50, 100, 333, 1000, 3000});
-    CheckConstant(
-        Constant_E,
-        [](mpfr_ptr r, mpfr_rnd_t rnd) {
-            mpfr_set_ui(r, 1, rnd);
-            return mpfr_exp(r, r, rnd);
-        },
-        {10, 50, 100, 333, 1000, 3000});
+int ExpOne(mpfr_ptr r, mpfr_rnd_t rnd) {
+    mpfr_set_ui(r, 1, rnd);
+    return mpfr_exp(r, r, rnd);
 }
 
-TEST_F(ConstantsMpfrTest, EulerAndLn2) {
-    CheckConstant(Constant_EulerGamma, mpfr_const_euler, {10, 50, 100, 333, 1000});
-    CheckConstant(Constant_Ln2, mpfr_const_log2, {10, 50, 100, 333, 1000});
+TEST_F(ConstantsMpfrTest, PiAndE) {
+    CheckConstant(Constant_Pi, &kernel.numbers.caches.pi, mpfr_const_pi,
+                  {10, 50, 100, 333, 1000, 3000, 10000, 31623, 100000}, 10000);
+    CheckConstant(Constant_E, &kernel.numbers.caches.e, ExpOne, {10, 50, 100, 333, 1000, 3000, 10000, 31623, 100000},
+                  10000);
+}
+
+TEST_F(ConstantsMpfrTest, Ln2AndEuler) {
+    CheckConstant(Constant_Ln2, &kernel.numbers.caches.ln2, mpfr_const_log2,
+                  {10, 50, 100, 333, 1000, 3000, 10000, 100000}, 10000);
+    CheckConstant(Constant_EulerGamma, &kernel.numbers.caches.euler, mpfr_const_euler,
+                  {10, 50, 100, 333, 1000, 3000, 100000}, 3000);
 }
 
 // A random value of `bits` bits of precision, value in [2^lo, 2^hi), with
