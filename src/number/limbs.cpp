@@ -798,12 +798,14 @@ int64_t SqrtScratchLimbs(int64_t n) {
 // correction at most when r came out negative. The remainder a - s^2 (at
 // most 2s) replaces a[0..n), its bit above n limbs is returned, and
 // a[n..2n) is left undefined. s, a and scratch do not overlap; scratch
-// holds SqrtScratchLimbs(n) limbs.
-Limb SqrtRemRec(Limb *s, Limb *a, int64_t n, Limb *scratch) {
+// holds SqrtScratchLimbs(n) limbs. Without `remainder` the caller wants
+// the root alone: when the top limbs show that the remainder is positive,
+// q^2 is never formed, a[0..n) is left undefined and the return is 2.
+Limb SqrtRemRec(Limb *s, Limb *a, int64_t n, Limb *scratch, bool remainder) {
     if (n == 1) return SqrtRemTwo(s, a, a[1], a[0]);
     int64_t l = n / 2, h = n - l;
     Limb *sh = s + l, *top = a + 2 * l;
-    Limb c = SqrtRemRec(sh, top, h, scratch);
+    Limb c = SqrtRemRec(sh, top, h, scratch, true);
 
     // The division by 2s' is taken as one by s' (normalised, so the
     // division needs no shifts) whose quotient q0 is halved. The multiples
@@ -827,7 +829,17 @@ Limb SqrtRemRec(Limb *s, Limb *a, int64_t n, Limb *scratch) {
     Limb qtop = qhi >> 1;
     Limb cu = odd ? AddN(a + l, a + l, sh, h, 0) : 0;
 
-    // r = a[0..n) + cu B^n - q^2, kept as a[0..n) with a signed top.
+    // r = a[0..n) + cu B^n - q^2, kept as a[0..n) with a signed top. With
+    // Q the top limb of q, q^2 < (Q + 1)^2 B^(2l-2), so r is positive when
+    // the limbs of a from 2l - 2 up (two or three, with cu) reach (Q + 1)^2:
+    // all but certain for the root alone, whose remainder is then not
+    // needed.
+    if (!remainder && !qtop && s[l - 1] != ~Limb(0)) {
+        u128 bound = static_cast<u128>(s[l - 1] + 1) * (s[l - 1] + 1);
+        bool above = cu != 0 || (n > 2 * l && a[n - 1] != 0) ||
+                     (static_cast<u128>(a[2 * l - 1]) << 64 | a[2 * l - 2]) >= bound;
+        if (above) return 2;
+    }
     Limb borrow;
     if (qtop) {
         borrow = 2 * l < n ? Limbs_SubLimb(a + 2 * l, a + 2 * l, (n - 2 * l) * LIMB_BYTES, 1) : 1;
@@ -870,7 +882,14 @@ int64_t Limbs_SqrtRem(Limb *root, Limb *rem, const Limb *a, int64_t alen) {
         Limbs_ShiftLeft(T + odd, a, alen, 2 * c);
     else
         std::memcpy(T + odd, a, alen);
-    T[rn] = SqrtRemRec(root, T, rn, scratch);
+    Limb rtop = SqrtRemRec(root, T, rn, scratch, rem != nullptr);
+    if (rtop == 2) {
+        // The remainder of T is positive, so a's is too (see below).
+        if (k != 0) Limbs_ShiftRight(root, root, rn * LIMB_BYTES, k);
+        std::free(T);
+        return LIMB_BYTES;
+    }
+    T[rn] = rtop;
     int64_t len = rn + 1;
     if (k != 0) {
         // a - s^2 = (R + s0 (2S - s0)) / 2^(2k) for the remainder R of T,

@@ -27,7 +27,7 @@ constexpr Limb GUARD = 0x5A5A5A5A5A5A5A5AULL;
 
 // Checks Limbs_SqrtRem of a (top limb non-zero) against mpn_sqrtrem, with
 // guard limbs around both outputs, once with the remainder and once
-// without.
+// without (where the last square is mostly skipped).
 void CheckSqrtRem(const Vec &a) {
     auto n = static_cast<int64_t>(a.size()), rn = (n + 1) / 2;
     Vec gs(rn), gr(n);
@@ -45,8 +45,10 @@ void CheckSqrtRem(const Vec &a) {
     ASSERT_EQ(Vec(s.begin() + 1, s.end() - 1), gs) << "root n=" << n;
     ASSERT_EQ(Vec(r.begin() + 1, r.end() - 1), gr) << "remainder n=" << n;
 
+    // Without the remainder only its being zero is told.
     Vec s2(rn, 0);
-    ASSERT_EQ(Limbs_SqrtRem(s2.data(), nullptr, a.data(), Bytes(a)), grn * 8) << "n=" << n;
+    int64_t nonzero = Limbs_SqrtRem(s2.data(), nullptr, a.data(), Bytes(a));
+    ASSERT_EQ(nonzero > 0, grn > 0) << "n=" << n;
     ASSERT_EQ(s2, gs) << "root without remainder n=" << n;
 }
 
