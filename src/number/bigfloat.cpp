@@ -278,49 +278,6 @@ bool MantissaToBigInt(BigInt *dst, const BigFloat *b, int64_t shift) {
     return dst->kind >= 0;
 }
 
-// r = floor(sqrt(n)) for a non-negative finite n, by Newton's iteration
-// with doubling precision: the root of the top half of n (recursively,
-// from a machine estimate at the bottom) is one Newton step, x = (x +
-// n/x)/2, away from the full root, and a final check against r^2 corrects
-// the at most one unit the step can leave above it. Returns true when n is
-// a perfect square. r must not be n.
-bool ISqrt(BigInt *r, const BigInt *n) {
-    if (n->kind == IntZero) {
-        BigInt_SetZero(r);
-        return true;
-    }
-    int64_t bits = Limbs_HighestBit(n->limbs, n->size) + 1;
-    if (bits <= 104) {
-        unsigned __int128 v = n->limbs[0];
-        if (n->top > 0) v |= static_cast<unsigned __int128>(n->limbs[1]) << 64;
-        auto s = static_cast<uint64_t>(std::sqrt(static_cast<long double>(v)));
-        while (static_cast<unsigned __int128>(s) * s > v) --s;
-        while (static_cast<unsigned __int128>(s + 1) * (s + 1) <= v) ++s;
-        BigInt_SetSmall(r, static_cast<int64_t>(s));
-        return static_cast<unsigned __int128>(s) * s == v;
-    }
-    // With k about a quarter of the bit length, the top part's root is
-    // within 2^k of sqrt(n), and one step brings that within one unit.
-    int64_t k = (bits - 1) / 4 - 1;
-    BigInt top{}, q{}, sq{};
-    BigInt_Shift(&top, n, -2 * k);
-    ISqrt(r, &top);
-    BigInt_Shift(r, r, k);
-    BigInt_DivMod(&q, n, r, nullptr);
-    BigInt_Add(r, r, &q);
-    BigInt_Shift(r, r, -1);
-    BigInt_Mul(&sq, r, r);
-    while (BigInt_Compare(&sq, n, false) > 0) {
-        BigInt_Sub(r, r, &kernel.numbers.one);
-        BigInt_Mul(&sq, r, r);
-    }
-    bool square = BigInt_Compare(&sq, n, false) == 0;
-    BigInt_Release(&top);
-    BigInt_Release(&q);
-    BigInt_Release(&sq);
-    return square;
-}
-
 // The comparison of two special or finite operands where at least one is
 // FloatOverflow or FloatUnderflow; `digits` ignores error bounds. Returns
 // -1, 0 or +1.
@@ -736,22 +693,22 @@ void BigFloat_Sqrt(BigFloat *dst, const BigFloat *src) {
     int64_t rootBits = (WorkLimbs(rootPrecision) - 1) * 64;
     int64_t t = (2 * rootBits - MantissaBits(src) + 1) / 2;
     if (exact) t = std::max<int64_t>(t, 0);
-    BigInt n{}, r{};
-    bool square = false;
+    // Only an exact operand asks whether the root came out exactly.
+    BigInt n{}, r{}, rem{};
     bool ok = MantissaToBigInt(&n, src, 2 * t);
     if (ok) {
-        square = ISqrt(&r, &n);
+        BigInt_Root(&r, exact ? &rem : nullptr, &n, 2);
         ok = r.kind > 0;
     }
+    bool square = exact && rem.kind == IntZero;
+    if (ok) BigFloat_FromBigInt(dst, &r);
+    BigInt_Release(&n);
+    BigInt_Release(&r);
+    BigInt_Release(&rem);
     if (!ok) {
-        BigInt_Release(&n);
-        BigInt_Release(&r);
         OutOfMemory(dst, 1);
         return;
     }
-    BigFloat_FromBigInt(dst, &r);
-    BigInt_Release(&n);
-    BigInt_Release(&r);
     int64_t unit = 32 * srcExponent - t;
     BigFloat_Scale(dst, unit);
     if (dst->kind < 0) return;

@@ -542,6 +542,31 @@ void RootEstimate(BigInt *x, const BigInt *m, uint64_t k) {
     if (x->kind == IntZero) BigInt_SetSmall(x, 1);
 }
 
+// root = floor(sqrt(a)) and, when rem is not null, rem = a - root^2, for
+// a positive finite a, by the limb square root. The results are built in
+// records of their own and moved into root and rem at the end, so either
+// may be a. A failed allocation leaves root infinite and rem indeterminate.
+void SquareRoot(BigInt *root, BigInt *rem, const BigInt *a) {
+    int64_t n = LimbCount(a);
+    BigInt r{}, m{};
+    r.sign = m.sign = 1;
+    bool ok = Resize(&r, (n + 1) / 2) && (!rem || Resize(&m, n)) &&
+              Limbs_SqrtRem(r.limbs, rem ? m.limbs : nullptr, a->limbs, a->size) >= 0;
+    if (!ok) {
+        BigInt_SetInfinite(root, 1);
+        if (rem) BigInt_SetIndeterminate(rem);
+    } else {
+        BigInt_Normalize(&r);
+        std::swap(*root, r);
+        if (rem) {
+            BigInt_Normalize(&m);
+            std::swap(*rem, m);
+        }
+    }
+    BigInt_Release(&r);
+    BigInt_Release(&m);
+}
+
 }  // namespace
 
 void BigInt_Power(BigInt *dst, const BigInt *a, uint64_t n) {
@@ -629,6 +654,7 @@ void BigInt_Root(BigInt *root, BigInt *rem, const BigInt *a, uint64_t k) {
         if (rem) BigInt_SetZero(rem);
         return;
     }
+    if (k == 2) return SquareRoot(root, rem, a);
 
     BigInt m{}, x{}, y{}, t{};
     BigInt_Abs(&m, a);

@@ -10,7 +10,9 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -753,6 +755,166 @@ int Limbs_DivMod(Limb *quot, const Limb *a, int64_t alen, const Limb *b, int64_t
     }
     std::free(W);
     return 1;
+}
+
+// ---- Square root -----------------------------------------------------------------
+
+namespace {
+
+// s = floor(sqrt(u1 * 2^64 + u0)) for u1 >= 2^62; the remainder (at most
+// 2s, so 65 bits) goes to *r with its bit above the limb returned. The
+// 64-bit mantissa of the machine's long double puts the estimate within a
+// unit or two of the root, and exact 128-bit squares settle it.
+Limb SqrtRemTwo(Limb *s, Limb *r, Limb u1, Limb u0) {
+    u128 v = static_cast<u128>(u1) << 64 | u0;
+    long double e = std::sqrt(static_cast<long double>(v));
+    Limb x = e >= 0x1p64L ? ~Limb(0) : static_cast<Limb>(e);
+    while (static_cast<u128>(x) * x > v) --x;
+    while (x != ~Limb(0) && static_cast<u128>(x + 1) * (x + 1) <= v) ++x;
+    u128 rem = v - static_cast<u128>(x) * x;
+    *s = x;
+    *r = static_cast<Limb>(rem);
+    return static_cast<Limb>(rem >> 64);
+}
+
+// Scratch limbs SqrtRemRec needs for a root of n limbs: the larger of what
+// the top half's root needs, the divide-and-conquer division's, and the
+// square of the low quotient with its own scratch. Every level reuses the
+// same area, one after the other.
+int64_t SqrtScratchLimbs(int64_t n) {
+    if (n < 2) return 0;
+    int64_t l = n / 2, h = n - l;
+    int64_t need = std::max(SqrtScratchLimbs(h), 2 * l + MulScratchLimbs(l, l));
+    if (h >= DIV_DC_THRESHOLD) need = std::max(need, DivScratchLimbs(h));
+    return need;
+}
+
+// s (n limbs) = floor(sqrt(a)) for a of 2n limbs with a[2n-1] >= 2^62,
+// by Zimmermann's recursive square root. With a split into quarters of l
+// limbs below and h = n - l above (l <= h), the root s' and remainder r'
+// of the top half give the next l root limbs as the quotient q of
+// r' * B^l + (the next quarter) by 2s'; then s = s' B^l + q and r = u B^l
+// + (the low quarter) - q^2 with u the division's remainder, and one
+// correction at most when r came out negative. The remainder a - s^2 (at
+// most 2s) replaces a[0..n), its bit above n limbs is returned, and
+// a[n..2n) is left undefined. s, a and scratch do not overlap; scratch
+// holds SqrtScratchLimbs(n) limbs. Without `remainder` the caller wants
+// the root alone: when the top limbs show that the remainder is positive,
+// q^2 is never formed, a[0..n) is left undefined and the return is 2.
+Limb SqrtRemRec(Limb *s, Limb *a, int64_t n, Limb *scratch, bool remainder) {
+    if (n == 1) return SqrtRemTwo(s, a, a[1], a[0]);
+    int64_t l = n / 2, h = n - l;
+    Limb *sh = s + l, *top = a + 2 * l;
+    Limb c = SqrtRemRec(sh, top, h, scratch, true);
+
+    // The division by 2s' is taken as one by s' (normalised, so the
+    // division needs no shifts) whose quotient q0 is halved. The multiples
+    // of s' above the division's range come off first: r' <= 2s', so at
+    // most two, and qhi counts them.
+    Limb qhi = 0;
+    while (c != 0 || Limbs_Compare(top, h * LIMB_BYTES, sh, h * LIMB_BYTES) >= 0) {
+        c -= SubN(top, top, sh, h, 0);
+        ++qhi;
+    }
+    if (h < DIV_DC_THRESHOLD)
+        SchoolbookDivide(s, a + l, n - 1, sh, h);
+    else
+        DivideLarge(s, a + l, n, sh, h, scratch);
+    // q = q0 / 2 with q0 = qhi B^l + s[0..l); the remainder of r' B^l +
+    // a[l..2l) by 2s' is a[l..n) plus s' when q0 is odd. q reaches B^l
+    // (qhi = 2) only when r' = 2s', and then s[0..l) ends up zero.
+    Limb odd = s[0] & 1;
+    Limbs_ShiftRight(s, s, l * LIMB_BYTES, 1);
+    s[l - 1] |= (qhi & 1) << 63;
+    Limb qtop = qhi >> 1;
+    Limb cu = odd ? AddN(a + l, a + l, sh, h, 0) : 0;
+
+    // r = a[0..n) + cu B^n - q^2, kept as a[0..n) with a signed top. With
+    // Q the top limb of q, q^2 < (Q + 1)^2 B^(2l-2), so r is positive when
+    // the limbs of a from 2l - 2 up (two or three, with cu) reach (Q + 1)^2:
+    // all but certain for the root alone, whose remainder is then not
+    // needed.
+    if (!remainder && !qtop && s[l - 1] != ~Limb(0)) {
+        u128 bound = static_cast<u128>(s[l - 1] + 1) * (s[l - 1] + 1);
+        bool above = cu != 0 || (n > 2 * l && a[n - 1] != 0) ||
+                     (static_cast<u128>(a[2 * l - 1]) << 64 | a[2 * l - 2]) >= bound;
+        if (above) return 2;
+    }
+    Limb borrow;
+    if (qtop) {
+        borrow = 2 * l < n ? Limbs_SubLimb(a + 2 * l, a + 2 * l, (n - 2 * l) * LIMB_BYTES, 1) : 1;
+    } else {
+        Limb *sq = scratch;
+        MulAny(sq, s, l, s, l, scratch + 2 * l);
+        borrow = BorrowThrough(a, a, 2 * l, n, SubN(a, a, sq, 2 * l, 0));
+    }
+    // s = s' B^l + q; stop is its limb above n, set only when s' is all
+    // ones and q = B^l, where the correction below takes it off again.
+    Limb stop = qtop ? Limbs_AddLimb(sh, sh, h * LIMB_BYTES, 1) : 0;
+    auto rtop = static_cast<int64_t>(cu) - static_cast<int64_t>(borrow);
+    if (rtop < 0) {
+        // r + 2s - 1 = (r + s) + (s - 1), and s - 1 is the root.
+        rtop += static_cast<int64_t>(AddN(a, a, s, n, 0) + stop);
+        stop -= Limbs_SubLimb(s, s, n * LIMB_BYTES, 1);
+        rtop += static_cast<int64_t>(AddN(a, a, s, n, 0));
+    }
+    return static_cast<Limb>(rtop);
+}
+
+}  // namespace
+
+int64_t Limbs_SqrtRem(Limb *root, Limb *rem, const Limb *a, int64_t alen) {
+    int64_t n = Count(alen), rn = (n + 1) / 2, tn = 2 * rn;
+    // The recursion wants an even number of limbs with one of the top two
+    // bits set: T = a * 2^(2k), padded with a zero limb below when n is
+    // odd. Its root S is floor(sqrt(a)) * 2^k + s0 with s0 < 2^k, k <= 63.
+    int c = __builtin_clzll(a[n - 1]) / 2;
+    int64_t odd = n & 1;
+    int k = c + 32 * static_cast<int>(odd);
+    // T has two limbs more for the remainder's correction below, and the
+    // scratch room for the product in it.
+    int64_t scratchLimbs = std::max(SqrtScratchLimbs(rn), rn + 1);
+    auto *T = static_cast<Limb *>(std::malloc((tn + 2 + scratchLimbs) * LIMB_BYTES));
+    if (!T) return -1;
+    Limb *scratch = T + tn + 2;
+    T[0] = 0;
+    if (c != 0)
+        Limbs_ShiftLeft(T + odd, a, alen, 2 * c);
+    else
+        std::memcpy(T + odd, a, alen);
+    Limb rtop = SqrtRemRec(root, T, rn, scratch, rem != nullptr);
+    if (rtop == 2) {
+        // The remainder of T is positive, so a's is too (see below).
+        if (k != 0) Limbs_ShiftRight(root, root, rn * LIMB_BYTES, k);
+        std::free(T);
+        return LIMB_BYTES;
+    }
+    T[rn] = rtop;
+    int64_t len = rn + 1;
+    if (k != 0) {
+        // a - s^2 = (R + s0 (2S - s0)) / 2^(2k) for the remainder R of T,
+        // which saves squaring the root again; 2 s0 fits in a limb.
+        Limb s0 = root[0] & ((Limb(1) << k) - 1);
+        T[rn + 1] = 0;
+        scratch[rn] = Limbs_MulLimb(scratch, root, rn * LIMB_BYTES, 2 * s0);
+        Limbs_Add(T, T, (rn + 2) * LIMB_BYTES, scratch, (rn + 1) * LIMB_BYTES);
+        u128 sq = static_cast<u128>(s0) * s0;
+        Limb sql[2] = {static_cast<Limb>(sq), static_cast<Limb>(sq >> 64)};
+        Limbs_Sub(T, T, (rn + 2) * LIMB_BYTES, sql, 2 * LIMB_BYTES);
+        int64_t whole = 2 * k / LIMB_BITS;
+        int bits = 2 * k % LIMB_BITS;
+        len = rn + 2 - whole;
+        if (bits != 0) Limbs_ShiftRight(T + whole, T + whole, len * LIMB_BYTES, bits);
+        std::memmove(T, T + whole, len * LIMB_BYTES);
+        Limbs_ShiftRight(root, root, rn * LIMB_BYTES, k);
+    }
+    while (len > 0 && T[len - 1] == 0) --len;
+    if (rem) {
+        std::memcpy(rem, T, len * LIMB_BYTES);
+        std::memset(rem + len, 0, (n - len) * LIMB_BYTES);
+    }
+    std::free(T);
+    return len * LIMB_BYTES;
 }
 
 // ---- Shifts and bits ------------------------------------------------------------

@@ -115,6 +115,17 @@ int Limbs_DivMod(Limb *quot, const Limb *a, int64_t alen, const Limb *b, int64_t
 // zero, else 1.
 int Limbs_DivModInPlace(Limb *quot, Limb *w, int64_t wlen, const Limb *b, int64_t blen);
 
+// The square root with remainder of a (alen bytes, top limb non-zero):
+// root receives the ceil(n/2) limbs of floor(sqrt(a)), for a of n limbs,
+// and rem, when not null, the n limbs of a - root^2. Neither may overlap a
+// or the other. Returns 0 exactly when a is a perfect square; otherwise,
+// with rem, the byte length of the remainder without its zero top limbs,
+// and without it some positive value (the root alone skips the last
+// square whenever the top limbs already show a positive remainder).
+// Returns -1, with root and rem undefined, when the work buffer could not
+// be allocated.
+int64_t Limbs_SqrtRem(Limb *root, Limb *rem, const Limb *a, int64_t alen);
+
 // dst = src << s over len bytes, for s in 1..63; dst may be src. Returns the
 // bits shifted out of the top limb (in the low s bits).
 Limb Limbs_ShiftLeft(Limb *dst, const Limb *src, int64_t len, int s);

@@ -11,6 +11,7 @@
 #include <mpfr.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -247,6 +248,57 @@ TEST(BigFloatMpfr, ExactRootsAndQuotientsOfIntegers) {
         mpfr_sqrt(s, x, MPFR_RNDN);
         ASSERT_LE(ErrorLog2(r.get(), s), -r->accuracy) << "#" << i;
         EXPECT_GE(BigFloat_Precision(r.get()), static_cast<double>(BigFloat_TopBit(sq1.get()) + 64)) << "#" << i;
+    }
+}
+
+// Long square roots, 10^3 to 10^5 digits, where the root recurses through
+// every path of the limb square root: the stored root is the true root of
+// the stored operand truncated below its lowest set bit (MPFR's root rounded
+// toward zero to the same bits), the true root lies within the claimed
+// bound, and the bound keeps the operand's precision. An exact square of
+// that size has an exact root, and one more than it an inexact one.
+TEST(BigFloatMpfr, LongSquareRootsAreTruncatedTrueRoots) {
+    Gen gen(17);
+    for (int64_t digits : {1000, 1001, 10000, 12345, 100000}) {
+        auto bits = static_cast<int64_t>(std::ceil(static_cast<double>(digits) * std::log2(10.0)));
+        LocalFloat a, r;
+        gen.Fill(a.get(), bits);
+        a->sign = 1;
+        BigFloat_Sqrt(r.get(), a.get());
+        ASSERT_EQ(r->kind, FloatRegular) << digits;
+        Mpfr x(64), t(64 * (r->top + 1) + 256), stored(64);
+        ToMpfr(x, a.get());
+        mpfr_sqrt(t, x, MPFR_RNDN);
+        EXPECT_LE(ErrorLog2(r.get(), t), -r->accuracy) << digits;
+        EXPECT_GE(BigFloat_Precision(r.get()), BigFloat_Precision(a.get())) << digits;
+        // The root's unit need not fall on a limb boundary: compare down
+        // to its lowest set bit, below which a truncated root has zeros.
+        int64_t low = 0;
+        while (r->limbs[low] == 0) ++low;
+        int64_t lowBit = 64 * (r->exponent + low) + std::countr_zero(r->limbs[low]);
+        Mpfr truncated(BigFloat_TopBit(r.get()) - lowBit + 1);
+        mpfr_sqrt(truncated, x, MPFR_RNDZ);
+        ToMpfr(stored, r.get());
+        EXPECT_EQ(mpfr_cmp(stored, truncated), 0) << digits;
+
+        LocalFloat n, sq, one;
+        BigFloat_Copy(n.get(), a.get());
+        BigFloat_SetAccuracy(n.get(), INFINITY);
+        n->exponent = 0;
+        n->limbs[0] |= 3;
+        BigFloat_Normalize(n.get());
+        BigFloat_Mul(sq.get(), n.get(), n.get());
+        BigFloat_Sqrt(r.get(), sq.get());
+        EXPECT_TRUE(std::isinf(r->accuracy)) << digits;
+        EXPECT_EQ(BigFloat_CompareDigits(r.get(), n.get()), 0) << digits;
+        BigFloat_SetSmall(one.get(), 1);
+        BigFloat_Add(sq.get(), sq.get(), one.get());
+        BigFloat_Sqrt(r.get(), sq.get());
+        EXPECT_TRUE(std::isfinite(r->accuracy)) << digits;
+        ToMpfr(x, sq.get());
+        Mpfr s(64 * (r->top + 1) + 256);
+        mpfr_sqrt(s, x, MPFR_RNDN);
+        EXPECT_LE(ErrorLog2(r.get(), s), -r->accuracy) << digits;
     }
 }
 
