@@ -36,7 +36,7 @@ constexpr int64_t TOOM3_THRESHOLD = 200;
 // ... and from this many on by number-theoretic transforms, where the
 // transform length (a power of two) is at least five eighths used, and
 // from four times this many on always.
-constexpr int64_t NTT_THRESHOLD = 12000;
+constexpr int64_t NTT_THRESHOLD = 7000;
 
 // Long division switches from the schoolbook method to divide-and-conquer
 // recursion when the divisor has at least DIV_DC_THRESHOLD limbs, whatever

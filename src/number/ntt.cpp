@@ -53,10 +53,18 @@ struct Mod {
         Limb hi = static_cast<Limb>(t >> 64), mh = static_cast<Limb>((static_cast<u128>(m) * p) >> 64);
         return hi - mh + p;
     }
-    [[gnu::always_inline]] Limb Reduce2p(Limb x) const { return x >= p2 ? x - p2 : x; }
-    [[gnu::always_inline]] Limb Full(Limb x) const {  // [0, 2p) to [0, p)
-        return x >= p ? x - p : x;
+    // The reductions are written without branches: on transform data the
+    // comparison is a coin toss, and a mispredicted branch per butterfly
+    // costs more than the butterfly. x - bound wraps around, setting the
+    // top bit, exactly when x < bound (both are below 2^63 apart).
+    [[gnu::always_inline]] static Limb Below(Limb x, Limb bound) {
+        Limb t = x - bound;
+        return t + (bound & (0 - (t >> 63)));
     }
+    [[gnu::always_inline]] Limb Reduce2p(Limb x) const { return Below(x, p2); }
+    // a - b mod q for a, b < q < 2^63, also without a branch.
+    [[gnu::always_inline]] static Limb SubMod(Limb a, Limb b, Limb q) { return Below(a - b + q, q); }
+    [[gnu::always_inline]] Limb Full(Limb x) const { return Below(x, p); }  // [0, 2p) to [0, p)
     // x * R mod p for x < p: the Montgomery form of x, fully reduced.
     Limb ToMont(Limb x) const { return Full(Mul(x, r2)); }
     // x * y mod p for fully reduced x, y in plain form.
@@ -99,7 +107,7 @@ void Twiddles(Limb *t, Limb *tq, int64_t n, const Mod &m, Limb root) {
 
 // The level of blocks of 2 in either direction: its twiddles are all 1
 // and need no product.
-inline void UnitLevel(Limb *a, int64_t n, const Mod &m) {
+inline void UnitLevel(Limb *a, int64_t n, const Mod m) {
     for (int64_t s = 0; s < n; s += 2) {
         Limb u = a[s], v = a[s + 1];
         a[s] = m.Reduce2p(u + v);
@@ -108,7 +116,7 @@ inline void UnitLevel(Limb *a, int64_t n, const Mod &m) {
 }
 
 // One level of the forward transform over a[0..n) in blocks of 2h.
-inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod &m) {
+inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod m) {
     if (h == 1) return UnitLevel(a, n, m);
     const Limb *w = t + h, *wq = tq + h;
     for (int64_t s = 0; s < n; s += 2 * h) {
@@ -121,7 +129,7 @@ inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Lim
     }
 }
 
-inline void InverseLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod &m) {
+inline void InverseLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod m) {
     if (h == 1) return UnitLevel(a, n, m);
     const Limb *w = t + h, *wq = tq + h;
     for (int64_t s = 0; s < n; s += 2 * h) {
@@ -235,11 +243,11 @@ void Ntt_Mul(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb
     for (int64_t i = 0; i + 1 < total; ++i) {
         Limb x0 = r[0][i], x1 = r[1][i], x2 = r[2][i];
         Limb y0 = x0 >= p1 ? x0 - p1 : x0;  // x0 mod p1 (p0 < 2 p1)
-        Limb u1 = m1.Full(m1.Mul(x1 >= y0 ? x1 - y0 : x1 + p1 - y0, inv01));
+        Limb u1 = m1.Full(m1.Mul(Mod::SubMod(x1, y0, p1), inv01));
         Limb z0 = x0 >= p2 ? x0 - p2 : x0;  // x0 mod p2
-        Limb d2 = x2 >= z0 ? x2 - z0 : x2 + p2 - z0;
-        Limb e = m2.Full(m2.Mul(u1 >= p2 ? u1 - p2 : u1, p0m2));
-        d2 = d2 >= e ? d2 - e : d2 + p2 - e;
+        Limb d2 = Mod::SubMod(x2, z0, p2);
+        Limb e = m2.Full(m2.Mul(Mod::Below(u1, p2), p0m2));
+        d2 = Mod::SubMod(d2, e, p2);
         Limb u2 = m2.Full(m2.Mul(d2, inv012));
         // x = x0 + p0 * u1 + p01 * u2, three limbs.
         u128 s = static_cast<u128>(p0) * u1 + x0;
