@@ -119,8 +119,12 @@ int main() {
         std::string text = "w = {";
         std::string lines;
         for (size_t i = 0; i < list.size(); ++i) {
-            text += (i ? ", " : "") + Literal(list[i]);
-            lines += (i ? "\n" : "") + list[i];
+            if (i) {
+                text += ", ";
+                lines += '\n';
+            }
+            text += Literal(list[i]);
+            lines += list[i];
         }
         Run(text + "}");
         double ours = Ours("Sort(w)");

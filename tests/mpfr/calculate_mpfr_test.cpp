@@ -80,6 +80,16 @@ TEST_F(CalculateMpfr, ConstantsAgreeToEveryPrintedDigit) {
     }
 }
 
+// Long requests, where the constants come from binary splitting and the
+// final division and square root run on the transform products.
+TEST_F(CalculateMpfr, LongConstantsAgreeToEveryPrintedDigit) {
+    for (int digits : {4321, 20000, 100000}) {
+        Check("Pi", Pi, digits);
+        Check("E", E, digits);
+    }
+    for (int digits : {3000, 100000}) Check("EulerMascheroni", Euler, digits);
+}
+
 // Smaller requests after larger ones are answered from the caches and must
 // still round correctly.
 TEST_F(CalculateMpfr, CachedValuesRoundCorrectly) {
