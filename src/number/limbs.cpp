@@ -488,15 +488,24 @@ MulPath PathFor(int64_t n, int64_t k) {
 }
 
 // The scratch limbs of MulAny for n by k limbs (n >= k), squares included.
+// A path's sub-products need not all take the path of the largest one: a
+// transform's length doubles at each power of two, so a slightly smaller
+// product may be filled enough for a transform (and want its six arrays)
+// where the larger one goes by Toom-3. So the scratch is the most that any
+// of the shapes a path multiplies needs: Toom-3's m + 1 and m limb
+// products and its top pieces, the blocks' full and last products.
 int64_t MulScratchLimbs(int64_t n, int64_t k) {
     switch (PathFor(n, k)) {
     case MulPath::Kernel: return 0;  // squares this small do not recurse either
     case MulPath::Karatsuba: return ScratchLimbs(n);
     case MulPath::Toom3: {
-        int64_t p = Toom3_Piece(n) + 1;
-        return Toom3_OwnLimbs(n) + MulScratchLimbs(p, p);
+        int64_t m = Toom3_Piece(n), top = std::max(MulScratchLimbs(m + 1, m + 1), MulScratchLimbs(m, m));
+        return Toom3_OwnLimbs(n) + std::max(top, MulScratchLimbs(n - 2 * m, k - 2 * m));
     }
-    case MulPath::Blocks: return 2 * k + MulScratchLimbs(k, k);
+    case MulPath::Blocks: {
+        int64_t last = n % k, most = MulScratchLimbs(k, k);
+        return 2 * k + (last ? std::max(most, MulScratchLimbs(k, last)) : most);
+    }
     case MulPath::Transform: return Ntt_WorkLimbs(n, k);
     }
     return 0;

@@ -14,6 +14,8 @@
 #include "number/integer.h"
 #include "number/limbs.h"
 #include "number/number_text.h"
+#include "number/ntt.h"
+#include "number/toom.h"
 
 using gmptest::Gen;
 using gmptest::Mpz;
@@ -106,6 +108,33 @@ TEST(FastMulGmp, TransformCallerScratch) {
     ASSERT_EQ(r, GmpMul(a, b));
 }
 
+// A product cut into blocks whose full blocks go by Toom-3 (their length
+// just past a power of two leaves a transform too empty) while the shorter
+// last block fills one: the advertised scratch must cover the transform
+// too. (It once covered only the full blocks, and the last one wrote past
+// its end.) The shapes are found from the thresholds, so they follow them.
+TEST(FastMulGmp, BlocksWhoseLastBlockTransforms) {
+    auto filled = [](int64_t total) { return 8 * (total - 1) >= 5 * Ntt_Length(total); };
+    Gen gen(206);
+    int found = 0;
+    for (int64_t k = NTT_THRESHOLD; k < 4 * NTT_THRESHOLD && found < 2; k += 97) {
+        if (filled(2 * k)) continue;
+        for (int64_t c = NTT_THRESHOLD; c < k; c += 89) {
+            int64_t n = 2 * k + c;
+            if (!filled(k + c) || filled(n + k) || k > 2 * Toom3_Piece(n)) continue;
+            Vec a = gen.Limbs(n, gmptest::SHAPE_RANDOM), b = gen.Limbs(k, gmptest::SHAPE_ALL_ONES), r(n + k);
+            int64_t bytes = Limbs_MulScratchBytes(Bytes(a), Bytes(b));
+            Vec scratch(bytes / 8 + 1, 0xA5A5A5A5A5A5A5A5ULL);
+            ASSERT_TRUE(Limbs_Mul(r.data(), a.data(), Bytes(a), b.data(), Bytes(b), scratch.data()));
+            EXPECT_EQ(scratch.back(), 0xA5A5A5A5A5A5A5A5ULL) << n << " x " << k;
+            ASSERT_EQ(r, GmpMul(a, b)) << n << " x " << k;
+            ++found;
+            break;
+        }
+    }
+    EXPECT_EQ(found, 2);
+}
+
 // Division by a divisor large enough that its block products transform,
 // and BigInt_Mul of a record by itself (the square path) with the
 // destination aliased.
@@ -157,6 +186,25 @@ TEST(FastMulGmp, TextConversions) {
             gmptest::ToMpz(got, back);
             Object_Release(back);
             ASSERT_EQ(mpz_cmp(got, z), 0) << "read back n=" << n << " base=" << base << " shape=" << shape;
+        }
+    }
+}
+
+// Decimal texts of the numbers next to powers of ten, where the divisions
+// by the powers of the conversion land right at or next to their quotient
+// boundaries: all nines, a one and zeros, and those with one more.
+TEST(FastMulGmp, DecimalTextsNextToPowersOfTen) {
+    for (unsigned long digits : {760ul, 1519ul, 1520ul, 1521ul, 3040ul, 6079ul, 6080ul, 12160ul, 24319ul, 48641ul,
+                                 97280ul}) {
+        Mpz z;
+        mpz_ui_pow_ui(z, 10, digits);
+        for (int delta : {-1, 0, 1}) {
+            Mpz v;
+            if (delta < 0) mpz_sub_ui(v, z, 1);
+            else mpz_add_ui(v, z, static_cast<unsigned long>(delta));
+            gmptest::Big x;
+            gmptest::FromMpz(x, v);
+            ASSERT_EQ(Narrow(BigInt_ToText(x, 10)), GmpText(v, 10)) << "10^" << digits << " + " << delta;
         }
     }
 }
