@@ -62,6 +62,20 @@ struct Radix {
     int chunkDigits;
     std::vector<BigInt *> powers;  // chunk^(2^i), built on demand
     std::vector<int64_t> powerDigits;
+    std::vector<BigInt *> inverses;  // per level: Barrett's factor, once a level has it
+    std::vector<int> divisions;      // per level: divisions made so far
+
+    // Barrett's division serves powers of at least this many limbs.
+    static constexpr int64_t kBarrettLimbs = 40;
+    static constexpr int64_t kBarrettSlack = 64;
+
+    // The bit length of x; far more than any bound for a record that is
+    // not a finite number, so that it takes the long division.
+    static int64_t Bits(const BigInt *x) {
+        if (x->kind < 0) return INT64_MAX / 4;
+        if (x->kind == IntZero || x->kind == IntUnit) return x->kind == IntUnit;
+        return Limbs_HighestBit(x->limbs, x->size) + 1;
+    }
 
     explicit Radix(int b) : base(b), chunk(unsigned(b)), chunkDigits(1) {
         while (chunk <= ~Limb(0) / unsigned(b)) {
@@ -71,6 +85,8 @@ struct Radix {
     }
     ~Radix() {
         for (BigInt *p : powers) BigInt_Free(p);
+        for (BigInt *m : inverses)
+            if (m) BigInt_Free(m);
     }
     // Makes sure chunk^(2^level) is in powers.
     void Build(size_t level) {
@@ -89,14 +105,70 @@ struct Radix {
             powerDigits.push_back(2 * powerDigits.back());
         }
     }
-    // The power to split x at: the largest chunk^(2^i) with at most half of
-    // x's limbs.
+    // The power to split x at: the smallest chunk^(2^i) whose square
+    // exceeds x, so that the quotient and the remainder are both below the
+    // power and every number of a level is below the square of its power;
+    // but never a power that may exceed x itself (a split that leaves x
+    // whole would not end), so one level lower when that one is too long.
     size_t SplitFor(const BigInt *x) {
+        int64_t bits = Bits(x), half = (bits + 1) / 2;
         Build(0);
-        while (2 * (powers.back()->top + 1) <= x->top + 1) Build(powers.size());
+        while (Bits(powers.back()) - 1 < half) Build(powers.size());
         size_t i = powers.size() - 1;
-        while (i > 0 && 2 * (powers[i]->top + 1) > x->top + 1) --i;
+        while (i > 0 && Bits(powers[i - 1]) - 1 >= half) --i;
+        if (i > 0 && Bits(powers[i]) > bits - 1) --i;
         return i;
+    }
+
+    // q = x / chunk^(2^level) and rem = x mod it; x is borrowed and may be
+    // neither q nor rem.
+    //
+    // Every number of one level is divided by the same power, so from the
+    // fourth division at a level on, a large one goes Barrett's way: with
+    // P of k bits and N = 2k + kBarrettSlack, m = floor(2^N / P) is
+    // computed once, and for x below 2^N the estimate
+    //   q' = floor(floor(x / 2^(k-1)) * m / 2^(N-k+1))
+    // is at most q and at least q - 3, so two products and at most three
+    // subtractions of P give the exact quotient and remainder: a division
+    // costs two products instead of a long division. The first three
+    // divisions of a level (near the top a level has few numbers, and m
+    // costs a long division of its own) and the small powers take the long
+    // division.
+    void Divide(size_t level, const BigInt *x, BigInt *q, BigInt *rem) {
+        const BigInt *p = powers[level];
+        int64_t k = Bits(p), n = 2 * k + kBarrettSlack;
+        if (inverses.size() <= level) {
+            inverses.resize(level + 1, nullptr);
+            divisions.resize(level + 1, 0);
+        }
+        if (p->top + 1 < kBarrettLimbs || Bits(x) > n || ++divisions[level] < 4) {
+            BigInt_DivMod(q, x, p, rem);
+            return;
+        }
+        if (!inverses[level]) {
+            BigInt *m = BigInt_New();
+            BigInt_SetSmall(m, 1);
+            BigInt_Shift(m, m, n);
+            BigInt_DivMod(m, m, p, nullptr);
+            inverses[level] = m;
+        }
+        LocalInt t;
+        BigInt_Shift(t.get(), x, -(k - 1));
+        BigInt_Mul(q, t.get(), inverses[level]);
+        BigInt_Shift(q, q, -(n - k + 1));
+        BigInt_Mul(t.get(), q, p);
+        BigInt_Sub(rem, x, t.get());
+        for (int fix = 0; BigInt_Compare(rem, p, true) >= 0; ++fix) {
+            // The bound needs at most three corrections; more means a
+            // record left infinite by a failed allocation, which would
+            // never get below P, and the long division reports that.
+            if (fix == 4) {
+                BigInt_DivMod(q, x, p, rem);
+                return;
+            }
+            BigInt_Sub(rem, rem, p);
+            BigInt_Add(q, q, &kernel.numbers.one);
+        }
     }
 };
 
@@ -121,7 +193,7 @@ void AppendDigits(Radix &r, BigInt *x, int64_t width, std::u16string &out) {
     }
     size_t level = r.SplitFor(x);
     BigInt *q = BigInt_New(), *rem = BigInt_New();
-    BigInt_DivMod(q, x, r.powers[level], rem);
+    r.Divide(level, x, q, rem);
     int64_t low = r.powerDigits[level];
     if (q->kind == IntZero) {
         while (width > low) {
