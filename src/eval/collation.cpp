@@ -30,10 +30,6 @@ Bytes BytesOf(Object *s) {
     return {x->buffer, x->buffer ? x->buffer + x->bytes : nullptr};
 }
 
-uint16_t Field(const unsigned char *element, int level) {
-    return uint16_t(element[2 * level] | element[2 * level + 1] << 8);
-}
-
 // A reading position in one string at one level: the next character, and
 // within the current character's list the element to read next.
 class WeightCursor {
@@ -51,12 +47,10 @@ public:
                 if (*p_ < 0x80) cp = *p_++;
                 else p_ = Utf8_Next(p_, end_, &cp);
                 if (cp >= char32_t(kUnicodeCodePoints)) cp = kReplacementCharacter;
-                const unsigned char *at = tables_.index + 4 * size_t(cp);
-                uint32_t position = uint32_t(at[0] | at[1] << 8 | at[2] << 16 | uint32_t(at[3]) << 24);
-                element_ = tables_.elements + 8 * size_t(position);
-                left_ = Field(element_, 3);
+                element_ = tables_.elements + 8 * size_t(UnicodeTables_Position(tables_.index, cp));
+                left_ = UnicodeTables_Field(element_, 3);
             }
-            uint16_t w = Field(element_, level);
+            uint16_t w = UnicodeTables_Field(element_, level);
             if (w) return w;
             Advance();
         }

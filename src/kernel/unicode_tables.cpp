@@ -21,10 +21,6 @@ uint64_t LoadLittle64(const unsigned char *p) {
     return v;
 }
 
-int32_t LoadLittle32(const unsigned char *p) {
-    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
-}
-
 }  // namespace
 
 unsigned char *UnicodeTables_Unpack(const unsigned char *block, size_t blockSize, size_t *size) {
@@ -65,10 +61,9 @@ bool UnicodeTables_Valid(const unsigned char *index, size_t indexSize, const uns
     if (indexSize != size_t(kUnicodeCodePoints) * 4 || elementSize == 0 || elementSize % kElementBytes) return false;
     int64_t count = int64_t(elementSize / kElementBytes);
     for (int64_t cp = 0; cp < kUnicodeCodePoints; ++cp) {
-        int32_t at = LoadLittle32(index + 4 * cp);
+        int32_t at = UnicodeTables_Position(index, char32_t(cp));
         if (at < 0 || at >= count) return false;
-        const unsigned char *e = elements + size_t(at) * kElementBytes;
-        int64_t length = e[6] | e[7] << 8;
+        int64_t length = UnicodeTables_Field(elements + size_t(at) * kElementBytes, 3);
         if (length < 1 || at + length > count) return false;
     }
     return true;

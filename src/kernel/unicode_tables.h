@@ -14,6 +14,19 @@ struct UnicodeTables {
 
 constexpr int64_t kUnicodeCodePoints = 0x110000;
 
+// The position of cp's list in the element table, read from the index
+// table (cp < kUnicodeCodePoints).
+inline int32_t UnicodeTables_Position(const unsigned char *index, char32_t cp) {
+    const unsigned char *p = index + 4 * size_t(cp);
+    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
+
+// Field k of an element: the weight of level k (0 to 2), or for k = 3 the
+// length of the list it starts (0 for the following elements).
+inline uint16_t UnicodeTables_Field(const unsigned char *element, int k) {
+    return uint16_t(element[2 * k] | element[2 * k + 1] << 8);
+}
+
 // Unpacks one block (unpacked size, five property bytes, raw LZMA stream)
 // into a new buffer from malloc, whose size it stores in *size. Returns
 // null, allocating nothing, when the block is malformed, the stream does

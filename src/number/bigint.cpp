@@ -480,16 +480,6 @@ void BigInt_Gcd(BigInt *dst, const BigInt *a, const BigInt *b) {
 
 namespace {
 
-// A read-only one-limb record over a word, for a word operand of the
-// record-level operations; never a destination.
-struct WordRecord {
-    Limb limb;
-    BigInt rec;
-    explicit WordRecord(Limb v) : limb(v), rec{v != 0, v == 0 ? IntZero : v == 1 ? IntUnit : IntRegular, 0, LIMB_BYTES, &limb} {}
-    WordRecord(const WordRecord &) = delete;
-    WordRecord &operator=(const WordRecord &) = delete;
-};
-
 // x is a power of two: one set bit, in the top limb.
 bool IsPowerOfTwo(const BigInt *x) {
     for (int64_t i = 0; i < x->top; ++i)
@@ -518,7 +508,7 @@ void RootStep(BigInt *next, const BigInt *x, const BigInt *m, uint64_t k, BigInt
     BigInt_Copy(next, x);
     if (k > 2) MulWord(next, k - 1);
     BigInt_Add(next, next, t);
-    WordRecord kr(k);
+    WordInt kr(k);
     BigInt_DivMod(next, next, &kr.rec, nullptr);
 }
 
@@ -591,7 +581,7 @@ void BigInt_Power(BigInt *dst, const BigInt *a, uint64_t n) {
     else return BigInt_SetInfinite(dst, sign);
 
     if (IsPowerOfTwo(a)) {
-        WordRecord one(1);
+        WordInt one(1);
         BigInt_Shift(dst, &one.rec, static_cast<int64_t>(n * high));
         dst->sign = sign;
         return;
@@ -693,6 +683,10 @@ void BigInt_Root(BigInt *root, BigInt *rem, const BigInt *a, uint64_t k) {
     BigInt_Release(&x);
     BigInt_Release(&y);
     BigInt_Release(&t);
+}
+
+int64_t BigInt_BitLength(const BigInt *x) {
+    return x->kind == IntZero ? 0 : Limbs_HighestBit(x->limbs, x->size) + 1;
 }
 
 int BigInt_Compare(const BigInt *a, const BigInt *b, bool isSigned) {

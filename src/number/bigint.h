@@ -148,6 +148,9 @@ void BigInt_Root(BigInt *root, BigInt *rem, const BigInt *a, uint64_t k);
 // The integer k-th root of a word, rounded down (k >= 1).
 Limb BigInt_RootWord(Limb a, uint64_t k);
 
+// The number of bits of |x| for a finite x (0 for zero). Borrows x.
+int64_t BigInt_BitLength(const BigInt *x);
+
 // Compares values (isSigned) or magnitudes: -2 when either is
 // IntIndeterminate, else -1, 0 or +1. Infinities are larger than every
 // finite value of their sign and equal to each other.

@@ -202,6 +202,20 @@ constexpr std::array<Kernel, KARATSUBA_THRESHOLD> kKernels =
 // within 4m plus a few limbs; the rest is headroom.
 inline int64_t ScratchLimbs(int64_t n) { return 6 * ((n + 1) / 2); }
 
+// dst = |lo - hi| for the halves of a Karatsuba split, lo of m limbs and hi
+// of nh <= m. Returns the difference's length (m, or nh when hi is the
+// larger: lo's limbs above nh are then zero) and sets *negative when hi
+// was the larger.
+int64_t HalfDifference(Limb *dst, const Limb *lo, int64_t m, const Limb *hi, int64_t nh, bool *negative) {
+    *negative = Limbs_Compare(lo, m * LIMB_BYTES, hi, nh * LIMB_BYTES) < 0;
+    if (*negative) {
+        SubN(dst, hi, lo, nh, 0);
+        return nh;
+    }
+    Limbs_Sub(dst, lo, m * LIMB_BYTES, hi, nh * LIMB_BYTES);
+    return m;
+}
+
 // dst (n + k limbs) = a (n limbs) * b (k limbs), any order of sizes;
 // scratch holds ScratchLimbs(max(n, k)) limbs when the product recurses.
 void MulRec(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *scratch) {
@@ -232,27 +246,11 @@ void MulRec(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb 
     const Limb *b0 = b, *b1 = b + m;
     int64_t nb1 = k - m;
 
-    // da = |a0 - a1| into dst[0..), db = |b0 - b1| into dst[m..). When the
-    // high half is the larger, the low half's limbs above it are zero and
-    // the difference is taken over the high half's length only.
-    int sign = 1;
-    int64_t la, lb;
-    if (Limbs_Compare(a0, m * LIMB_BYTES, a1, na1 * LIMB_BYTES) >= 0) {
-        Limbs_Sub(dst, a0, m * LIMB_BYTES, a1, na1 * LIMB_BYTES);
-        la = m;
-    } else {
-        SubN(dst, a1, a0, na1, 0);
-        la = na1;
-        sign = -sign;
-    }
-    if (Limbs_Compare(b0, m * LIMB_BYTES, b1, nb1 * LIMB_BYTES) >= 0) {
-        Limbs_Sub(dst + m, b0, m * LIMB_BYTES, b1, nb1 * LIMB_BYTES);
-        lb = m;
-    } else {
-        SubN(dst + m, b1, b0, nb1, 0);
-        lb = nb1;
-        sign = -sign;
-    }
+    // da = |a0 - a1| into dst[0..), db = |b0 - b1| into dst[m..).
+    bool aNegative, bNegative;
+    int64_t la = HalfDifference(dst, a0, m, a1, na1, &aNegative);
+    int64_t lb = HalfDifference(dst + m, b0, m, b1, nb1, &bNegative);
+    int sign = aNegative == bNegative ? 1 : -1;
 
     // scratch[0..2m) = da * db, zero-extended to 2m limbs.
     MulRec(scratch, dst, la, dst + m, lb, deeper);
@@ -448,14 +446,8 @@ void SqrRec(Limb *dst, const Limb *a, int64_t n, Limb *scratch) {
     int64_t m = (n + 1) / 2, na1 = n - m;
     const Limb *a0 = a, *a1 = a + m;
     Limb *deeper = scratch + 2 * m;
-    int64_t la;
-    if (Limbs_Compare(a0, m * LIMB_BYTES, a1, na1 * LIMB_BYTES) >= 0) {
-        Limbs_Sub(dst, a0, m * LIMB_BYTES, a1, na1 * LIMB_BYTES);
-        la = m;
-    } else {
-        SubN(dst, a1, a0, na1, 0);
-        la = na1;
-    }
+    bool negative;  // squared away
+    int64_t la = HalfDifference(dst, a0, m, a1, na1, &negative);
     SqrRec(scratch, dst, la, deeper);
     if (la < m) std::memset(scratch + 2 * la, 0, (2 * m - 2 * la) * LIMB_BYTES);
     SqrRec(dst, a0, m, deeper);

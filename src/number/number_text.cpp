@@ -73,8 +73,7 @@ struct Radix {
     // not a finite number, so that it takes the long division.
     static int64_t Bits(const BigInt *x) {
         if (x->kind < 0) return INT64_MAX / 4;
-        if (x->kind == IntZero || x->kind == IntUnit) return x->kind == IntUnit;
-        return Limbs_HighestBit(x->limbs, x->size) + 1;
+        return BigInt_BitLength(x);
     }
 
     explicit Radix(int b) : base(b), chunk(unsigned(b)), chunkDigits(1) {
@@ -488,10 +487,6 @@ private:
     BigInt *b_;
 };
 
-int64_t BitLength(const BigInt *x) {
-    return x->kind == IntZero ? 0 : Limbs_HighestBit(x->limbs, x->size) + 1;
-}
-
 int64_t BitLength(uint64_t n) { return 64 - std::countl_zero(n); }
 
 // Sets q and shift so that q * 2^shift is base^n. With bits < 0 the power is
@@ -508,7 +503,7 @@ void PowerOfBase(BigInt *q, int64_t *shift, int base, uint64_t n, int64_t bits) 
         BigInt_Mul(q, q, q);
         *shift *= 2;
         if ((n >> i) & 1) BigInt_Mul(q, q, b.get());
-        int64_t excess = bits < 0 ? 0 : BitLength(q) - bits;
+        int64_t excess = bits < 0 ? 0 : BigInt_BitLength(q) - bits;
         if (excess > 0) {
             BigInt_Shift(q, q, -excess);
             *shift += excess;
@@ -743,7 +738,7 @@ Object *Real_FromText(std::u16string_view text, int base, std::u16string_view ma
         BigFloat_SetZero(value.get(), point ? bitsPerDigit - double(scale) * bitsPerDigit : INFINITY);
         return Real_FromBigFloat(value.get());
     }
-    int64_t mantissaBits = BitLength(mantissa.get());
+    int64_t mantissaBits = BigInt_BitLength(mantissa.get());
     if (negative) BigInt_Negate(mantissa.get());
     BigFloat_FromBigInt(value.get(), mantissa.get());
     if (point) BigFloat_SetAccuracy(value.get(), bitsPerDigit);

@@ -89,8 +89,6 @@ Object *IntegerOverflow(int sign) {
     return IntegerOf(r.get());
 }
 
-int64_t BitCount(const BigInt *x) { return x->kind == IntZero ? 0 : Limbs_HighestBit(x->limbs, x->size) + 1; }
-
 // Whether a result of about `bits` bits is beyond the limb limit.
 bool BeyondLimit(double bits) { return bits > static_cast<double>(kernel.numbers.limbLimit) * LIMB_BITS; }
 
@@ -464,7 +462,7 @@ bool StrongLucas(const BigInt *n) {
         if (x->kind != IntZero && (x->limbs[0] & 1)) BigInt_Add(x, x, n);
         BigInt_Shift(x, x, -1);
     };
-    for (int64_t bit = BitCount(d.get()) - 2; bit >= 0; --bit) {
+    for (int64_t bit = BigInt_BitLength(d.get()) - 2; bit >= 0; --bit) {
         // U(2k) = U(k) V(k), V(2k) = V(k)^2 - 2 Q^k, Q^2k.
         BigInt_Mul(t.get(), u.get(), v.get());
         Reduce(t.get(), n, work.get());
@@ -664,7 +662,7 @@ constexpr uint64_t kBernoulliByZeta = 400;
 Object *BernoulliByZeta(uint64_t k, const BigInt *denominator) {
     double twoK = 2.0 * double(k);
     double magnitude = (std::log(2.0) + std::lgamma(twoK + 1) - twoK * std::log(2 * M_PI)) / std::log(2.0) +
-                       double(BitCount(denominator));
+                       double(BigInt_BitLength(denominator));
     LocalInt factorial;
     NumberTheory_Factorial(factorial.get(), 2 * k);
     BigInt_Mul(factorial.get(), factorial.get(), denominator);
@@ -1024,7 +1022,7 @@ Object *BigBinomial(Object *n, Object *k) {
     auto count = static_cast<uint64_t>(AsInteger(kk.get())->small);
     if (count == 0) return Int(1);
     IntegerValue top(n);
-    if (BeyondLimit(double(count) * double(BitCount(top.rec) - 1))) return IntegerOverflow(1);
+    if (BeyondLimit(double(count) * double(BigInt_BitLength(top.rec) - 1))) return IntegerOverflow(1);
     LocalInt numerator, denominator;
     FallingProduct(numerator.get(), top.rec, 0, count);
     NumberTheory_Factorial(denominator.get(), count);
