@@ -26,6 +26,18 @@ extern "C" {
 typedef void (*Kernel_TextCallback)(const char16_t *text);
 /* Callback type 2: one message, already filled in, with its symbol and tag. */
 typedef void (*Kernel_MessageCallback)(const char16_t *text, const char16_t *symbol, const char16_t *tag);
+/* Callback type 5: the abort poll. While an exported call evaluates, the
+ * kernel calls it at short intervals (every few thousand evaluation steps,
+ * and between the large steps of long number computations); a non-zero
+ * result stops the evaluation. The interrupted call then returns its failure
+ * value: Kernel_EvaluateExpression and Kernel_InputExpression a null handle,
+ * Kernel_OutputExpression the empty text, Kernel_GetValue and
+ * Kernel_SetValue 0. Every symbol, definition and attribute stays as the
+ * steps completed before the abort left it, and every handle the host holds
+ * stays valid. The poll runs on the calling thread and must not call into
+ * the kernel; a host typically returns (and clears) a flag that its SIGINT
+ * handler or another thread sets. Kernel_Terminate unbinds it. */
+typedef int64_t (*Kernel_AbortCallback)(void);
 
 /* Lifecycle. Initialize returns 1, Terminate and Reset return 0; Reset and
  * Terminate invalidate every handle the host still holds. */
@@ -47,7 +59,8 @@ int64_t Kernel_FreeExpression(int64_t handle);
 int64_t Kernel_GetValue(const char16_t *name, int64_t code, void *out1, int64_t *out2);
 int64_t Kernel_SetValue(const char16_t *name, int64_t code, const void *value, int64_t length);
 
-/* Binds callback type 1, 2, 3 or 4 (4 is stored but never called); null unbinds. */
+/* Binds callback type 1, 2, 3, 4 or 5 (4 is stored but never called); null
+ * unbinds; any other type is ignored. Returns 0. */
 int64_t Kernel_BindCallback(int64_t type, void *function);
 
 #ifdef __cplusplus

@@ -7,6 +7,9 @@
 // so that it tracks the right stack bounds.
 #include "eval/deep_stack.h"
 
+#include <exception>
+#include <utility>
+
 #include <sys/mman.h>
 
 #include <cstddef>
@@ -36,7 +39,7 @@ struct DeepStack {
     Object *(*fn)(Object *);
     Object *arg;
     Object *result;
-    bool failed;  // fn threw; the throw is repeated on the caller's stack
+    std::exception_ptr thrown;  // what fn threw, thrown again on the caller's stack
 #ifdef VORLAN_ASAN
     void *fakeStack;
     const void *callerBottom;
@@ -144,7 +147,7 @@ void RunGuarded(DeepStack *s) {
     try {
         s->result = s->fn(s->arg);
     } catch (...) {
-        s->failed = true;
+        s->thrown = std::current_exception();
     }
 }
 
@@ -170,7 +173,7 @@ Object *DeepStack_Run(Object *(*fn)(Object *), Object *arg) {
     if (!s || s->active) return fn(arg);
     s->fn = fn;
     s->arg = arg;
-    s->failed = false;
+    s->thrown = nullptr;
     s->active = true;
 #ifdef VORLAN_ASAN
     __sanitizer_start_switch_fiber(&s->fakeStack, s->base + kGuardBytes, kStackBytes - kGuardBytes);
@@ -180,7 +183,7 @@ Object *DeepStack_Run(Object *(*fn)(Object *), Object *arg) {
     __sanitizer_finish_switch_fiber(s->fakeStack, nullptr, nullptr);
 #endif
     s->active = false;
-    if (s->failed) throw std::bad_alloc();
+    if (s->thrown) std::rethrow_exception(std::exchange(s->thrown, nullptr));
     return s->result;
 }
 

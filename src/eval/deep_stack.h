@@ -7,8 +7,9 @@
 #include "object/object.h"
 
 // Runs fn(arg) on the deep stack and returns its result; a call made while
-// already on it runs directly. Ownership is fn's. When fn runs out of
-// memory, std::bad_alloc reaches the caller on its own stack. fn starts with
+// already on it runs directly. Ownership is fn's. Whatever fn throws (it
+// ran out of memory, or the host aborted it) is thrown again to the
+// caller on its own stack. fn starts with
 // the caller's rounding mode and floating-point exception masks, and the
 // caller has them back afterwards whatever fn set.
 Object *DeepStack_Run(Object *(*fn)(Object *), Object *arg);

@@ -11,6 +11,7 @@
 #include "eval/rule_template.h"
 #include "eval/small_integers.h"
 #include "eval/sort.h"
+#include "kernel/abort.h"
 #include "kernel/message.h"
 #include "kernel/state.h"
 #include "object/expression.h"
@@ -172,6 +173,8 @@ int64_t Expression_IsEvaluated(Object *e) {
 
 Object *Expression_Evaluate(Object *e, int64_t *) {
     if (AsExpression(e)->stamp && Expression_IsEvaluated(e)) return e;
+    // Every evaluation that does work counts toward the host's abort poll.
+    Abort_Tick();
     if (SmallIntegers_Candidate(e)) {
         if (Object *v = SmallIntegers_Apply(e)) return Object_ReleaseReturn(e, v);
     }

@@ -11,6 +11,9 @@
 // host), puts back the transient state the unwound frames left behind and
 // returns the function's failure value: 0, a null handle or the empty text.
 //
+// An abort the host asks for through its poll (kernel/abort.h) takes the
+// same way out, from points where nothing is half-changed.
+//
 // What stays: every symbol, definition and attribute, and every handle the
 // host holds. What goes: the objects that the unwound frames held by plain
 // pointers stay in their pools, unreachable, until the next reset.

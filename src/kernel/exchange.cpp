@@ -44,8 +44,8 @@ KERNEL_EXPORT int64_t Kernel_InputExpression(const char16_t *text) {
     });
 }
 
-// Consumes the handle; 0 when there is nothing to evaluate or the
-// evaluation ran out of memory.
+// Consumes the handle; 0 when there is nothing to evaluate, the
+// evaluation ran out of memory or the host aborted it.
 KERNEL_EXPORT int64_t Kernel_EvaluateExpression(int64_t handle) {
     if (!Usable(handle)) return 0;
     return Boundary_Call<int64_t>(0, [&] { return ToHandle(Evaluate_TopLevel(FromHandle(handle))); });

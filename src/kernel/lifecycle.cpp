@@ -66,6 +66,7 @@ KERNEL_EXPORT int64_t Kernel_Terminate(void) {
     kernel.callbacks.print = nullptr;
     kernel.callbacks.message = nullptr;
     kernel.callbacks.reserved = nullptr;
+    kernel.callbacks.abort = nullptr;
     kernel.initialized = false;
     UnicodeTables_Free();
     Boundary_Call<int>(0, [] {

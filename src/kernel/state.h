@@ -62,6 +62,8 @@ struct KernelCallbacks {
     void (*message)(const char16_t *text, const char16_t *symbol, const char16_t *tag);
     void (*syntaxError)(const char16_t *text);
     void *reserved;  // type 4: stored, never called
+    int64_t (*abort)();      // type 5: polled while evaluating; non-zero stops
+    int64_t abortCountdown;  // evaluations until the next poll
 };
 
 struct KernelState {

@@ -4,6 +4,8 @@
 // destination and the operands.
 #include "number/bigint.h"
 
+#include "kernel/abort.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include <limits>
 #include <utility>
 
+#include "kernel/abort.h"
 #include "kernel/state.h"
 
 namespace {
@@ -588,12 +591,17 @@ void BigInt_Power(BigInt *dst, const BigInt *a, uint64_t n) {
     }
 
     // The powering runs in dst with a work record, swapping the two after
-    // each product so that no product has an aliased operand.
-    BigInt base{}, work{};
+    // each product so that no product has an aliased operand. The locals
+    // free their limbs also when the host aborts between two squarings;
+    // squarings from kAbortLimbs limbs on are long enough to poll before.
+    constexpr int64_t kAbortLimbs = 1024;
+    LocalInt baseLocal, workLocal;
+    BigInt &base = baseLocal.value, &work = workLocal.value;
     BigInt_Abs(&base, a);
     BigInt_Copy(dst, &base);
     bool word = base.top == 0;
     for (int bit = 62 - __builtin_clzll(n); bit >= 0 && dst->kind != IntInfinite; --bit) {
+        if (dst->top >= kAbortLimbs) Abort_Check();
         BigInt_Mul(&work, dst, dst);
         std::swap(*dst, work);
         if (!((n >> bit) & 1) || dst->kind == IntInfinite) continue;
@@ -605,8 +613,6 @@ void BigInt_Power(BigInt *dst, const BigInt *a, uint64_t n) {
         }
     }
     if (base.kind == IntInfinite) BigInt_SetInfinite(dst, sign);
-    BigInt_Release(&base);
-    BigInt_Release(&work);
     dst->sign = sign;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "kernel/abort.h"
 #include "kernel/state.h"
 #include "number/bigfloat.h"
 #include "number/bigint.h"
@@ -55,6 +56,9 @@ namespace {
 // Below this many limbs a number is turned into digits by repeated division
 // by the largest power of the base that fits a limb.
 constexpr int64_t kSplitLimbs = 40;
+// Numbers of at least this many limbs poll the host's abort before their
+// split.
+constexpr int64_t kAbortLimbs = 2048;
 
 struct Radix {
     int base;
@@ -190,21 +194,23 @@ void AppendDigits(Radix &r, BigInt *x, int64_t width, std::u16string &out) {
         out.append(digits.rbegin(), digits.rend());
         return;
     }
+    // A split of this size takes long enough to poll the host's abort
+    // before; the locals free their limbs when the poll throws.
+    if (x->top >= kAbortLimbs) Abort_Check();
     size_t level = r.SplitFor(x);
-    BigInt *q = BigInt_New(), *rem = BigInt_New();
-    r.Divide(level, x, q, rem);
+    LocalInt q, rem;
+    r.Divide(level, x, q.get(), rem.get());
     int64_t low = r.powerDigits[level];
-    if (q->kind == IntZero) {
+    if (q.get()->kind == IntZero) {
         while (width > low) {
             out += u'0';
             --width;
         }
     } else {
-        AppendDigits(r, q, width > low ? width - low : 0, out);
+        AppendDigits(r, q.get(), width > low ? width - low : 0, out);
     }
-    BigInt_Free(q);
-    AppendDigits(r, rem, low, out);
-    BigInt_Free(rem);
+    BigInt_Release(q.get());  // not held while the lower half recurses
+    AppendDigits(r, rem.get(), low, out);
 }
 
 // The digits of |b| in base 2^t (t in 1..5): each digit is t bits of the
