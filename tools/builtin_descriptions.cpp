@@ -4,7 +4,7 @@
 
 const BuiltinDescription BuiltinDescriptions[] = {
     {"Abs", "Abs(x): the absolute value of a number; for a complex number its modulus."},
-    {"Accuracy", "Accuracy(x): the number of correct decimal digits after the point; Infinity for an exact number."},
+    {"Accuracy", "Accuracy(x): the number of correct digits of x to the right of the decimal point; Infinity for an exact number."},
     {"All", "The part specification that selects every element: Part(m, All, 2) is the second column of m."},
     {"Alternatives", "a | b: a pattern that matches what any of its alternatives matches."},
     {"And", "a && b: logical and, evaluated from the left and stopping at the first False; bitwise and of integers."},
@@ -50,7 +50,7 @@ const BuiltinDescription BuiltinDescriptions[] = {
     {"Divide", "a / b: the quotient, which is a times b^-1."},
     {"E", "The base of the natural logarithm, 2.71828..."},
     {"Endianness", "The option of ToString and ToInteger that gives the byte order of a binary format: -1 little-endian, 1 big-endian."},
-    {"Equal", "a == b: True when the arguments are numerically equal, False when they differ, else it stays."},
+    {"Equal", "a == b: True when the arguments are equal (1 == 1.0 is True), False when two of them differ, else it stays."},
     {"EulerMascheroni", "Euler's constant gamma, 0.57721..."},
     {"Exp", "Exp(x): the exponential function, E^x."},
     {"Expand", "Expand(e): multiplies out products and positive integer powers of sums."},
@@ -102,7 +102,7 @@ const BuiltinDescription BuiltinDescriptions[] = {
     {"Minus", "-a: the negation of a."},
     {"Mod", "Mod(a, b): the remainder of a divided by b, with the sign of b."},
     {"Nest", "Nest(f, x, n): f applied n times to x."},
-    {"None", "The value of an option that asks for nothing."},
+    {"None", "A reserved marker symbol without definitions: no built-in gives it a meaning."},
     {"Not", "!a: logical negation; it turns a relation into its opposite and complements the bits of an integer."},
     {"Null", "The result of an evaluation that gives nothing, which is not shown."},
     {"Numerator", "Numerator(x): the numerator of a rational number; an integer itself."},
@@ -134,7 +134,7 @@ const BuiltinDescription BuiltinDescriptions[] = {
     {"Round", "Round(x): the nearest integer, halves to the even neighbour."},
     {"Rule", "lhs -> rhs: a rule whose right side is evaluated when the rule is."},
     {"RuleDelayed", "lhs :> rhs: a rule whose right side is evaluated only when it is used."},
-    {"Same", "a === b: True when the arguments are the same expression, else False."},
+    {"Same", "a === b: True when all the arguments are the same expression, else False; 1 and 1.0 are not the same."},
     {"Scope", "Scope({x, y = v, ...}, body): evaluates body with fresh local symbols for x and y."},
     {"Select", "Select(x, f): the elements a of x for which f(a) is True."},
     {"Sequence", "Sequence(a, b, ...): a run of arguments that is spliced into the call it appears in."},
@@ -167,9 +167,9 @@ const BuiltinDescription BuiltinDescriptions[] = {
     {"True", "The logical value true."},
     {"Trunc", "Trunc(x): x rounded toward zero."},
     {"Underflow", "The result of a real computation too small to represent."},
-    {"Unequal", "a != b: True when the arguments are numerically different, False when they are equal, else it stays."},
+    {"Unequal", "a != b: True when no two of the arguments are equal, False when two are, else it stays."},
     {"Union", "Union(x, y, ...): the elements of all arguments, sorted and each once."},
-    {"Unsame", "a =!= b: True when the arguments are not the same expression, else False."},
+    {"Unsame", "a =!= b: True when no two of the arguments are the same expression, else False."},
     {"Xor", "a !! b: exclusive or of truth values; bitwise exclusive or of integers."},
 };
 
