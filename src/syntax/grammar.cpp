@@ -471,6 +471,12 @@ void Parser_Setup() {
     kernel.syntax.grammar = g;
 }
 
+std::vector<GrammarRuleText> Parser_GrammarRules() {
+    std::vector<GrammarRuleText> rules;
+    for (const RuleRow &r : kRules) rules.push_back({r.result, r.elements, r.head});
+    return rules;
+}
+
 void Parser_Teardown() {
     if (kernel.syntax.grammar) Grammar_Free(kernel.syntax.grammar);
     kernel.syntax.grammar = nullptr;

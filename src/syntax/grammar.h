@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "syntax/parser.h"
 
@@ -12,6 +13,19 @@ void Parser_Setup();
 
 // Frees it.
 void Parser_Teardown();
+
+// One rule of the grammar as its table writes it: the result symbol, the
+// elements (one text split at spaces, quoted pieces are literals) and the
+// head name its action builds, empty for none. The documentation generator
+// reads the operators from these, so that they cannot drift from the parser.
+struct GrammarRuleText {
+    std::u16string_view result;
+    std::u16string_view elements;
+    std::u16string_view head;
+};
+
+// The rules in the order of the table, tightest first.
+std::vector<GrammarRuleText> Parser_GrammarRules();
 
 // Tokenizes and parses text with the kernel's lexer and grammar. Returns the
 // expression (a new reference), or null: for a syntax error *syntaxError is

@@ -16,6 +16,11 @@
 //                    (an evaluated result of Null is not shown)
 // Expected events must arrive in the order written; blank lines are ignored.
 //
+// The examples of the documentation are cases too: every block of
+// docs/guide.md and README.md fenced as ```vorlan holds case lines, and the
+// blocks of one file run in order as one session, like a .vl file, so that
+// an example the kernel no longer gives fails here.
+//
 // After its cases have run, each file runs a second time in the same
 // session, without looking at the results: the second run must not leave
 // more live objects in any pool than there were before it, so that a leak
@@ -51,14 +56,29 @@ struct Case {
     std::vector<std::string> expected;
 };
 
-std::vector<Case> ReadCases(const std::filesystem::path &path) {
+// The case lines of a file with their line numbers: every line of a .vl
+// file, the lines inside the ```vorlan blocks of a Markdown file.
+std::vector<std::pair<int, std::string>> CaseLines(const std::filesystem::path &path) {
     std::ifstream in(path);
-    std::vector<Case> cases;
+    bool markdown = path.extension() == ".md", inside = !markdown;
+    std::vector<std::pair<int, std::string>> lines;
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (markdown && line.rfind("```", 0) == 0) {
+            inside = !inside && line == "```vorlan";
+            continue;
+        }
+        if (inside) lines.emplace_back(number, line);
+    }
+    return lines;
+}
+
+std::vector<Case> ReadCases(const std::filesystem::path &path) {
+    std::vector<Case> cases;
+    for (auto &[number, line] : CaseLines(path)) {
         if (line.empty() || line == "#" || line.rfind("# ", 0) == 0) continue;
         bool started = false;
         for (const char *mode : {">", "parse>", "roundtrip>"}) {
@@ -130,7 +150,7 @@ std::vector<std::string> RunCase(const Case &c) {
 class Conformance : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Conformance, CasesHold) {
-    std::filesystem::path path = std::filesystem::path(VORLAN_CASES_DIR) / GetParam();
+    std::filesystem::path path = GetParam();
     std::vector<Case> cases = ReadCases(path);
     ASSERT_FALSE(cases.empty()) << "no cases in " << path;
     Kernel_Initialize();
@@ -156,18 +176,25 @@ TEST_P(Conformance, CasesHold) {
 std::vector<std::string> CaseFiles() {
     std::vector<std::string> files;
     for (const auto &entry : std::filesystem::directory_iterator(VORLAN_CASES_DIR))
-        if (entry.path().extension() == ".vl") files.push_back(entry.path().filename().string());
+        if (entry.path().extension() == ".vl") files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
     return files;
 }
 
+std::vector<std::string> DocumentFiles() {
+    std::filesystem::path source(VORLAN_SOURCE_DIR);
+    return {(source / "docs" / "guide.md").string(), (source / "README.md").string()};
+}
+
+// The test is named by the file's name without its extension.
 std::string CaseName(const ::testing::TestParamInfo<std::string> &info) {
-    std::string name = info.param.substr(0, info.param.size() - 3);
+    std::string name = std::filesystem::path(info.param).stem().string();
     for (char &c : name)
         if (!isalnum(static_cast<unsigned char>(c))) c = '_';
     return name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Conformance, ::testing::ValuesIn(CaseFiles()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Docs, Conformance, ::testing::ValuesIn(DocumentFiles()), CaseName);
 
 }  // namespace
