@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "reference.h"
 #include "script_text.h"
 #include "text_codec.h"
 #include "vorlan.h"
@@ -353,6 +354,20 @@ void UseUtf8Locale() {
         std::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
+// Answers ?Name with the built-in's reference entry; returns false when
+// the line is no such request.
+bool ShowReference(const std::string &line) {
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '?') return false;
+    size_t from = line.find_first_not_of(" \t", at + 1), to = line.find_last_not_of(" \t");
+    std::string name = from == std::string::npos ? "" : line.substr(from, to - from + 1);
+    std::string entry = Reference_Entry(name);
+    if (entry.empty()) std::printf("No reference entry for \"%s\"; Symbols() lists every symbol.\n", name.c_str());
+    else std::fputs(entry.c_str(), stdout);
+    std::fflush(stdout);
+    return true;
+}
+
 int RunInteractive() {
     UseUtf8Locale();
     StartKernel();
@@ -383,6 +398,11 @@ int RunInteractive() {
         std::free(line);
         if (g_lineCancelled) {
             pending.clear();
+            continue;
+        }
+        if (pending.empty() && ShowReference(text)) {
+            add_history(text.c_str());
+            if (!history.empty()) write_history(history.c_str());
             continue;
         }
         // A recalled entry of several lines comes back whole, with LF.
