@@ -15,22 +15,37 @@ from __future__ import annotations
 import contextlib
 from typing import Callable, Iterator
 
+from . import fullform as _fullform
+from ._session import VALUE_PREFIX
 from ._session import session as _session
 from .errors import (ConversionError, InvalidExpression, KernelBusy, KernelMessage, SyntaxError,
                      ThreadError, VorlanError)
-from .expr import Expr, check_syntax, evaluate, get, set
+from .expr import Expr, _Scratch, check_syntax, evaluate, get, set
 from .inputs import cut as cut_inputs
 
 __all__ = [
     "ConversionError", "Expr", "InvalidExpression", "KernelBusy", "KernelMessage", "SyntaxError",
     "ThreadError", "VorlanError", "check_syntax", "cut_inputs", "evaluate", "get", "messages",
-    "reset", "set", "set_print_handler", "version",
+    "reset", "set", "set_print_handler", "symbols", "version",
 ]
 
 
 def reset() -> None:
     """Drops every definition; every Expr held so far becomes invalid."""
     _session().reset()
+
+
+def symbols(pattern: str = "*") -> list[str]:
+    """The names of the symbols that match the wildcard pattern, built-in or not, sorted.
+
+    The private symbols that hold Expr values are left out.
+    """
+    owner = _session()
+    with _Scratch(owner) as scratch:
+        text = owner.run_text(f"InternalForm(Symbols({scratch.text(pattern)}))")
+    tree = _fullform.parse(text)
+    names = [node.name for node in tree.args if isinstance(node, _fullform.Symbol)]
+    return sorted(name for name in names if not name.startswith(VALUE_PREFIX))
 
 
 def version() -> tuple[int, int, int, int]:
