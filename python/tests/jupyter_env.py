@@ -29,6 +29,7 @@ class JupyterPlace:
             "IPYTHONDIR": str(self.root / "ipython"),
             "PYTHONPATH": os.pathsep.join(filter(None, [str(PYTHON_DIR), os.environ.get("PYTHONPATH")])),
             "PYTHONDONTWRITEBYTECODE": "1",
+            "PYDEVD_DISABLE_FILE_VALIDATION": "1",  # quiets the debugger's note on frozen modules
         }
         subprocess.run([sys.executable, "-m", "vorlan_kernel", "install", "--prefix", str(self.root)],
                        check=True, env={**os.environ, **self.env}, capture_output=True)

@@ -25,6 +25,7 @@ from vorlan_kernel.latex import to_latex
     ("{1, 2/3, {}}", r"\left\{1, \frac{2}{3}, \left\{\right\}\right\}"),
     ("2*Pi*I", r"2\,i\,\pi"),
     ("1 - I", r"1 - i"),
+    ("5 + I", r"5 + i"),
     ("(1/2)*I", r"\frac{i}{2}"),
     ("-I", r"-i"),
     ("a - 2*b", r"a - 2\,b"),

@@ -173,6 +173,7 @@ class _Latex:
             rest = _negated(F.Call(F.Symbol("Times"), tuple(factors)))
             return "-" + self.at(rest, PRODUCT), UNARY
         above, below = [], []
+        factors = [f for f in factors if f != F.Integer(1)] or [F.Integer(1)]
         for factor in factors:
             if isinstance(factor, F.Call) and factor.is_call("Rational", 2):
                 if not (isinstance(factor.args[0], F.Integer) and factor.args[0].value == 1):
