@@ -16,6 +16,7 @@ import ctypes
 import math
 import re
 import struct
+import sys
 from decimal import Decimal
 from fractions import Fraction
 from typing import Any
@@ -184,8 +185,10 @@ class _Scratch:
         try:
             for name in self.names:
                 self.owner.give_back(name)
-        finally:
-            return self._call.__exit__(*exc)
+        except BaseException:
+            self._call.__exit__(*sys.exc_info())
+            raise
+        return self._call.__exit__(*exc)
 
     def text(self, value: Any) -> str:
         """Input text that evaluates to value."""
