@@ -72,8 +72,10 @@ int64_t Kernel_Version(void);
  * Kernel_InputExpression: parses the text into an expression, not yet
  *   evaluated, and returns a new handle to it. Returns 0 for a syntax error,
  *   after calling callback 3 once with the error text when it is bound; 0
- *   without a callback for a text without tokens (the empty text, a text of
- *   blanks or comments), and for a null text.
+ *   without a callback for a text without tokens (empty, or only blanks and
+ *   comments), and for a null text. Lines end with CR LF; a line comment
+ *   runs to one, and a line end is a token, so a text that is nothing but a
+ *   line end is a syntax error.
  * Kernel_EvaluateExpression: consumes the handle and returns a new one for
  *   the value; afterwards only the returned handle may be used. The two are
  *   the same when there was nothing to evaluate (a number or a string

@@ -6,25 +6,34 @@
 #
 #   tools/install-deps.sh [GOAL...]
 #
-# Every goal needs the build packages (the library and the vorlan host);
-# test, test-sanitize, fuzz and bench add what they use. Arguments that are
-# options or variable assignments of make are ignored.
+# Every goal needs make. run, kernel and install add the build packages (the
+# library and the vorlan host); all (the default), build, test and
+# test-sanitize the test packages too; fuzz and bench what they use besides;
+# deps everything. Options and variable assignments of make are ignored.
 set -e
-build="make cmake g++ pkg-config liblzma-dev libedit-dev"
+build="cmake g++ pkg-config liblzma-dev libedit-dev"
 # GoogleTest, the GMP and MPFR oracles, Python for the independent checks.
 tests="libgtest-dev libgmp-dev libmpfr-dev python3"
 fuzz="clang libclang-rt-14-dev"
 bench="python3-sympy"
 
-packages="$build"
+packages="make"
+goals=0
 for goal in "$@"; do
     case "$goal" in
-    -*|*=*) ;;
-    test|test-sanitize) packages="$packages $tests" ;;
-    fuzz) packages="$packages $tests $fuzz" ;;
-    bench) packages="$packages $tests $bench" ;;
+    -*|*=*) continue ;;
+    esac
+    goals=$((goals + 1))
+    case "$goal" in
+    clean) ;;
+    run|kernel|install) packages="$packages $build" ;;
+    fuzz) packages="$packages $build $tests $fuzz" ;;
+    bench) packages="$packages $build $tests $bench" ;;
+    deps) packages="$packages $build $tests $fuzz $bench" ;;
+    *) packages="$packages $build $tests" ;;
     esac
 done
+[ "$goals" -gt 0 ] || packages="$packages $build $tests"
 
 missing=""
 for p in $packages; do
