@@ -5,6 +5,7 @@
 // template expansion.
 #include "number/limbs.h"
 
+#include "number/newton_division.h"
 #include "number/ntt.h"
 #include "number/toom.h"
 
@@ -705,6 +706,26 @@ void DivideLarge(Limb *q, Limb *W, int64_t wn, const Limb *d, int64_t B, Limb *s
     }
 }
 
+// Whether W (wn limbs) divided by a normalised divisor of B limbs, B >=
+// DIV_DC_THRESHOLD, takes Newton's reciprocal: once both the divisor and
+// the quotient are long enough for its products to pay for the
+// reciprocal.
+bool UseNewton(int64_t wn, int64_t B) { return B >= DIV_NEWTON_THRESHOLD && wn - B >= DIV_NEWTON_THRESHOLD; }
+
+// The scratch limbs of DivideNormalised.
+int64_t DivNormalisedScratchLimbs(int64_t wn, int64_t B) {
+    return UseNewton(wn, B) ? Newton_DivideScratchLimbs(wn, B) : DivScratchLimbs(B);
+}
+
+// DivideLarge's division (contract and all) by whichever method suits the
+// sizes; scratch holds DivNormalisedScratchLimbs(wn, B) limbs.
+void DivideNormalised(Limb *q, Limb *W, int64_t wn, const Limb *d, int64_t B, Limb *scratch) {
+    if (UseNewton(wn, B))
+        Newton_Divide(q, W, wn, d, B, scratch);
+    else
+        DivideLarge(q, W, wn, d, B, scratch);
+}
+
 }  // namespace
 
 int Limbs_DivModInPlace(Limb *quot, Limb *W, int64_t wlen, const Limb *b, int64_t blen) {
@@ -724,7 +745,7 @@ int Limbs_DivMod(Limb *quot, const Limb *a, int64_t alen, const Limb *b, int64_t
     // The divide-and-conquer path works on a normalised copy of b and needs
     // a quotient array even when the caller wants none; all of it, with the
     // recursion's scratch, comes from the one allocation.
-    int64_t extra = large ? B + (quot ? 0 : qn) + DivScratchLimbs(B) : 0;
+    int64_t extra = large ? B + (quot ? 0 : qn) + DivNormalisedScratchLimbs(wn, B) : 0;
     auto *W = static_cast<Limb *>(std::malloc((wn + extra) * LIMB_BYTES));
     if (!W) return -1;
     std::memset(W, 0, sl * LIMB_BYTES);
@@ -747,7 +768,7 @@ int Limbs_DivMod(Limb *quot, const Limb *a, int64_t alen, const Limb *b, int64_t
     } else {
         std::memcpy(d, b, blen);
     }
-    DivideLarge(q, W, wn, d, B, scratch);
+    DivideNormalised(q, W, wn, d, B, scratch);
     if (rem) {
         if (s != 0)
             Limbs_ShiftRight(rem, W, blen, s);
@@ -786,7 +807,7 @@ int64_t SqrtScratchLimbs(int64_t n) {
     if (n < 2) return 0;
     int64_t l = n / 2, h = n - l;
     int64_t need = std::max(SqrtScratchLimbs(h), 2 * l + MulScratchLimbs(l, l));
-    if (h >= DIV_DC_THRESHOLD) need = std::max(need, DivScratchLimbs(h));
+    if (h >= DIV_DC_THRESHOLD) need = std::max(need, DivNormalisedScratchLimbs(n, h));
     return need;
 }
 
@@ -820,7 +841,7 @@ Limb SqrtRemRec(Limb *s, Limb *a, int64_t n, Limb *scratch, bool remainder) {
     if (h < DIV_DC_THRESHOLD)
         SchoolbookDivide(s, a + l, n - 1, sh, h);
     else
-        DivideLarge(s, a + l, n, sh, h, scratch);
+        DivideNormalised(s, a + l, n, sh, h, scratch);
     // q = q0 / 2 with q0 = qhi B^l + s[0..l); the remainder of r' B^l +
     // a[l..2l) by 2s' is a[l..n) plus s' when q0 is odd. q reaches B^l
     // (qhi = 2) only when r' = 2s', and then s[0..l) ends up zero.
