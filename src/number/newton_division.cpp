@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "number/ntt.h"
+
 namespace {
 
 // The scratch limbs of a product of n by k limbs.
@@ -31,21 +33,110 @@ inline void Mul(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, L
     Limbs_Mul(dst, a, n * LIMB_BYTES, b, k * LIMB_BYTES, scratch);
 }
 
+// Whether a product of n by k limbs (n >= k) whose value is known modulo
+// B^len - 1 for len = Ntt_WrapLength(need) is better taken that way: when
+// both operands are long enough for transforms and the wrapped transform is
+// shorter than the full one.
+bool UseWrap(int64_t n, int64_t k, int64_t need) {
+    return k >= NTT_THRESHOLD / 2 && n >= NTT_THRESHOLD && Ntt_WrapLength(need) < Ntt_Length(n + k);
+}
+
 // The split of a reciprocal of m limbs: the low l limbs come from the
 // Newton step, the top h from the recursion.
 inline int64_t LowPart(int64_t m) { return (m - 1) / 2; }
 
-// The quotient limbs of the largest block, and the reciprocal's length,
-// for wn limbs divided by n.
-inline int64_t BlockLimbs(int64_t wn, int64_t n) { return std::min(wn - n, n); }
-inline int64_t ReciprocalLimbs(int64_t wn, int64_t n) { return wn - n >= n ? n : wn - n + 1; }
+// How Newton_Divide cuts a quotient of qn limbs by a divisor of n limbs:
+// into blocks of k limbs (the first one possibly shorter) estimated from
+// the reciprocal of the divisor's top m limbs. A quotient of up to n limbs
+// goes in two blocks, because the reciprocal of half the limbs costs half
+// as much and its error bound holds for any block up to m - 1 limbs.
+struct Plan {
+    int64_t blocks, k, first, m;
+    Plan(int64_t qn, int64_t n) {
+        blocks = qn >= 2 ? std::max<int64_t>(2, (qn + n - 1) / n) : 1;
+        k = (qn + blocks - 1) / blocks;
+        first = qn - (blocks - 1) * k;
+        m = k < n ? k + 1 : n;
+    }
+};
+
+// The scratch of one block of kk quotient limbs by n: P for the
+// estimate's product and then the remainder's product (wrapped or not), F
+// for the window folded for the wrapped product, then the products' own
+// scratch.
+struct BlockLayout {
+    bool wrap;
+    int64_t len, pl, fl, more;
+    BlockLayout(int64_t n, int64_t kk)
+        : wrap(UseWrap(n, kk, n + 1)), len(wrap ? Ntt_WrapLength(n + 1) : 0),
+          pl(std::max(2 * kk, wrap ? len : n + kk)), fl(len),
+          more(std::max(MulNeed(kk, kk), wrap ? Ntt_WrapWorkLimbs(len) : MulNeed(n, kk))) {}
+    int64_t Limbs() const { return pl + fl + more; }
+};
+
+// Makes the block exact: win (n + kk limbs) holds in its low n + 1 limbs
+// the remainder A - Q1 d in two's complement, known to lie in [-d, 6d),
+// and qb (kk limbs) holds Q1. Afterwards win[0..n) is the true remainder,
+// the limbs above it are zero, and qb the true block.
+void Correct(Limb *win, int64_t n, int64_t kk, const Limb *d, Limb *qb) {
+    if (win[n] >> 63) {
+        // The add-back that carries out of the top ends it.
+        do Limbs_SubLimb(qb, qb, kk * LIMB_BYTES, 1);
+        while (!Limbs_Add(win, win, (n + 1) * LIMB_BYTES, d, n * LIMB_BYTES));
+    } else {
+        while (Limbs_Compare(win, (n + 1) * LIMB_BYTES, d, n * LIMB_BYTES) >= 0) {
+            Limbs_Sub(win, win, (n + 1) * LIMB_BYTES, d, n * LIMB_BYTES);
+            Limbs_AddLimb(qb, qb, kk * LIMB_BYTES, 1);
+        }
+    }
+    if (kk > 1) std::memset(win + n + 1, 0, (kk - 1) * LIMB_BYTES);
+}
+
+// The remainder of one block, in the form Correct takes: win (n + kk
+// limbs) minus Q1 d, by the wrapped product when that pays. The true
+// remainder R is in [-d, 6d), so modulo B^len - 1 with len >= n + 1 it is
+// told apart from R + B^len - 1: a non-negative R has nothing above limb n
+// but a value below 6, a negative one lifted by B^len - 1 is near B^len.
+void BlockRemainder(Limb *win, int64_t n, int64_t kk, const Limb *d, const Limb *qb, const BlockLayout &lay,
+                    Limb *P, Limb *F, Limb *more) {
+    if (!lay.wrap) {
+        Mul(P, d, n, qb, kk, more);
+        Limbs_Sub(win, win, (n + kk) * LIMB_BYTES, P, (n + kk) * LIMB_BYTES);
+        return;
+    }
+    int64_t len = lay.len, wl = n + kk;
+    Ntt_MulWrapped(P, d, n, qb, kk, len, more);
+    // F = the window folded modulo B^len - 1; it has fewer than 2 len limbs.
+    if (wl <= len) {
+        std::memcpy(F, win, wl * LIMB_BYTES);
+        std::memset(F + wl, 0, (len - wl) * LIMB_BYTES);
+    } else {
+        std::memcpy(F, win, len * LIMB_BYTES);
+        Limb c = Limbs_Add(F, F, len * LIMB_BYTES, win + len, (wl - len) * LIMB_BYTES);
+        while (c) c = Limbs_AddLimb(F, F, len * LIMB_BYTES, c);
+    }
+    // F - P modulo B^len - 1: a borrow out of the top took B^len = 1 too
+    // many off, and F - P + B^len is at least 1, so taking 1 off settles it.
+    if (Limbs_Sub(F, F, len * LIMB_BYTES, P, len * LIMB_BYTES)) Limbs_SubLimb(F, F, len * LIMB_BYTES, 1);
+    bool negative = F[n] >= 8;
+    for (int64_t i = n + 1; i < len && !negative; ++i) negative = F[i] != 0;
+    // R + B^len - 1 plus one is R modulo B^len, whose low n + 1 limbs are
+    // R's two's complement.
+    if (negative) Limbs_AddLimb(F, F, (n + 1) * LIMB_BYTES, 1);
+    std::memcpy(win, F, (n + 1) * LIMB_BYTES);
+}
 
 }  // namespace
 
 int64_t Newton_ReciprocalScratchLimbs(int64_t m) {
     if (m < NEWTON_RECIPROCAL_BASE) return 2 * m + 1;
     int64_t l = LowPart(m), h = m - l;
-    int64_t own = (m + h + 1) + (2 * h + 2) + std::max(MulNeed(m, h + 1), MulNeed(h + 1, h + 1));
+    int64_t tl = m + h + 1, tmul = MulNeed(m, h + 1);
+    if (UseWrap(m, h + 1, m + 2)) {
+        tl = Ntt_WrapLength(m + 2);
+        tmul = Ntt_WrapWorkLimbs(tl);
+    }
+    int64_t own = tl + (2 * h + 2) + std::max(tmul, MulNeed(h + 1, h + 1));
     return std::max(own, Newton_ReciprocalScratchLimbs(h));
 }
 
@@ -62,60 +153,62 @@ void Newton_Reciprocal(Limb *x, const Limb *d, int64_t m, Limb *scratch) {
     // its correction below and into it.
     Limb *xh = x + l;
     Newton_Reciprocal(xh, d + l, h, scratch);
-    Limb *T = scratch, *U = T + m + h + 1, *more = U + 2 * h + 2;
-    // T = d Xh lies within 2d of B^(m+h) on either side; from above it is
-    // brought below by lowering Xh, at most four times.
-    Mul(T, d, m, xh, h + 1, more);
-    while (T[m + h] != 0) {
-        Limbs_SubLimb(xh, xh, (h + 1) * LIMB_BYTES, 1);
-        Limbs_Sub(T, T, (m + h + 1) * LIMB_BYTES, d, m * LIMB_BYTES);
+    // T = d Xh lies within 2d of B^(m+h) on either side, so V = T -
+    // B^(m+h) is in (-2 B^m, 2 B^m) and its low m + 1 limbs in two's
+    // complement are those of T. The wrapped product, modulo B^len - 1 for
+    // len >= m + 2, knows T well enough: V is what is left after taking
+    // B^(m+h) off, read as negative when it comes out near B^len.
+    bool wrap = UseWrap(m, h + 1, m + 2);
+    int64_t tl = wrap ? Ntt_WrapLength(m + 2) : m + h + 1;
+    Limb *T = scratch, *U = T + tl, *more = U + 2 * h + 2;
+    if (wrap) {
+        Ntt_MulWrapped(T, d, m, xh, h + 1, tl, more);
+        int64_t j = (m + h) % tl;
+        if (Limbs_SubLimb(T + j, T + j, (tl - j) * LIMB_BYTES, 1)) Limbs_SubLimb(T, T, tl * LIMB_BYTES, 1);
+        if (T[tl - 1] != 0) Limbs_AddLimb(T, T, (m + 1) * LIMB_BYTES, 1);
+    } else {
+        Mul(T, d, m, xh, h + 1, more);
     }
-    // T = B^(m+h) - d Xh, in (0, 2d], so m + 1 limbs; its top h + 1 limbs
-    // (from l on) times Xh give the correction, scaled by B^(l - 2h).
-    Limbs_Negate(T, T, (m + h) * LIMB_BYTES);
+    // From above, d Xh is brought below B^(m+h) by lowering Xh, at most
+    // four times.
+    while (!(T[m] >> 63)) {
+        Limbs_SubLimb(xh, xh, (h + 1) * LIMB_BYTES, 1);
+        Limbs_Sub(T, T, (m + 1) * LIMB_BYTES, d, m * LIMB_BYTES);
+    }
+    // -V = B^(m+h) - d Xh, in (0, 2d], so m + 1 limbs; its top h + 1
+    // limbs (from l on) times Xh give the correction, scaled by B^(l - 2h).
+    Limbs_Negate(T, T, (m + 1) * LIMB_BYTES);
     Mul(U, T + l, h + 1, xh, h + 1, more);
     std::memcpy(x, U + 2 * h - l, l * LIMB_BYTES);
     Limbs_Add(xh, xh, (h + 1) * LIMB_BYTES, U + 2 * h, 2 * LIMB_BYTES);
 }
 
 int64_t Newton_DivideScratchLimbs(int64_t wn, int64_t n) {
-    int64_t qn = wn - n, m = ReciprocalLimbs(wn, n), kmax = BlockLimbs(wn, n);
-    // The first block is the shorter one; the others are full.
-    int64_t first = (qn - 1) % n + 1;
-    int64_t mul = std::max(MulNeed(first, first), MulNeed(n, first));
-    if (first != kmax) mul = std::max({mul, MulNeed(kmax, kmax), MulNeed(n, kmax)});
-    int64_t blocks = 2 * kmax + (n + kmax) + mul;
-    return (m + 1) + std::max(Newton_ReciprocalScratchLimbs(m), blocks);
+    Plan plan(wn - n, n);
+    int64_t blocks = std::max(BlockLayout(n, plan.k).Limbs(), BlockLayout(n, plan.first).Limbs());
+    return (plan.m + 1) + std::max(Newton_ReciprocalScratchLimbs(plan.m), blocks);
 }
 
 void Newton_Divide(Limb *q, Limb *W, int64_t wn, const Limb *d, int64_t n, Limb *scratch) {
-    int64_t qn = wn - n, m = ReciprocalLimbs(wn, n), kmax = BlockLimbs(wn, n);
+    int64_t qn = wn - n;
+    Plan plan(qn, n);
+    int64_t m = plan.m;
     Limb *X = scratch, *rest = scratch + m + 1;
     Newton_Reciprocal(X, d + (n - m), m, rest);
-    Limb *P = rest, *prod = P + 2 * kmax, *more = prod + n + kmax;
-    // Blocks of at most n limbs from the top, the first one holding the odd
-    // limbs; each window is n + k limbs whose top n are below d.
-    for (int64_t pos = qn; pos > 0;) {
-        int64_t k = (pos - 1) % n + 1;
-        pos -= k;
+    // Blocks from the top, the first one holding the odd limbs; each window
+    // is n + kk limbs whose top n are below d.
+    for (int64_t pos = qn, kk = plan.first; pos > 0; kk = plan.k) {
+        pos -= kk;
         Limb *win = W + pos, *qb = q + pos;
         const Limb *a1 = win + n;
-        // Q1 = floor(A1 (B^k + Ik) / B^k) = A1 + the high half of A1 Ik. A
-        // value of B^k or more can only be Q + 1 = B^k, one above the
+        BlockLayout lay(n, kk);
+        Limb *P = rest, *F = P + lay.pl, *more = F + lay.fl;
+        // Q1 = floor(A1 (B^kk + Ik) / B^kk) = A1 + the high half of A1 Ik.
+        // A value of B^kk or more can only be Q + 1 = B^kk, one above the
         // largest block.
-        Mul(P, a1, k, X + (m - k), k, more);
-        if (Limbs_Add(qb, P + k, k * LIMB_BYTES, a1, k * LIMB_BYTES)) std::memset(qb, 0xFF, k * LIMB_BYTES);
-        Mul(prod, d, n, qb, k, more);
-        if (Limbs_Sub(win, win, (n + k) * LIMB_BYTES, prod, (n + k) * LIMB_BYTES)) {
-            // Q1 was too large: the window holds A - Q1 d + B^(n+k), and
-            // the add-back that carries out of the top ends it.
-            do Limbs_SubLimb(qb, qb, k * LIMB_BYTES, 1);
-            while (!Limbs_Add(win, win, (n + k) * LIMB_BYTES, d, n * LIMB_BYTES));
-        } else {
-            while (Limbs_Compare(win, (n + k) * LIMB_BYTES, d, n * LIMB_BYTES) >= 0) {
-                Limbs_Sub(win, win, (n + k) * LIMB_BYTES, d, n * LIMB_BYTES);
-                Limbs_AddLimb(qb, qb, k * LIMB_BYTES, 1);
-            }
-        }
+        Mul(P, a1, kk, X + (m - kk), kk, more);
+        if (Limbs_Add(qb, P + kk, kk * LIMB_BYTES, a1, kk * LIMB_BYTES)) std::memset(qb, 0xFF, kk * LIMB_BYTES);
+        BlockRemainder(win, n, kk, d, qb, lay, P, F, more);
+        Correct(win, n, kk, d, qb);
     }
 }

@@ -68,6 +68,45 @@ TEST(FastMulGmp, Squares) {
     }
 }
 
+// Products modulo B^len - 1 by the wrapped transform against GMP's full
+// product reduced: operands as long as len or much shorter, all-ones
+// operands (whose carries wrap around more than once, and whose product
+// with B^len - 1 itself is zero, which may come out as all ones), and
+// guards around the result.
+TEST(FastMulGmp, WrappedProducts) {
+    Gen gen(205);
+    for (int64_t len : {int64_t(2), int64_t(4), int64_t(64), int64_t(1024), int64_t(16384)}) {
+        ASSERT_EQ(Ntt_WrapLength(len), len);
+        ASSERT_EQ(Ntt_WrapLength(len / 2 + 1), len);
+        Mpz mod;
+        mpz_set_ui(mod, 1);
+        mpz_mul_2exp(mod, mod, 64 * len);
+        mpz_sub_ui(mod, mod, 1);
+        for (int64_t n : {int64_t(1), len / 2, len - 1, len}) {
+            for (int64_t k : {int64_t(1), n / 2 + 1, n}) {
+                for (int s : {gmptest::SHAPE_RANDOM, gmptest::SHAPE_ALL_ONES, gmptest::SHAPE_TOP_MAX}) {
+                    if (n < 1 || k < 1 || k > len) continue;
+                    Vec a = gen.Limbs(n, static_cast<Shape>(s)), b = gen.Limbs(k, static_cast<Shape>(s));
+                    Vec r(len + 2, kGuard), work(Ntt_WrapWorkLimbs(len));
+                    bool square = n == k && s == gmptest::SHAPE_ALL_ONES;
+                    Ntt_MulWrapped(r.data() + 1, a.data(), n, square ? a.data() : b.data(), k, len, work.data());
+                    ASSERT_EQ(r.front(), kGuard);
+                    ASSERT_EQ(r.back(), kGuard);
+                    Mpz want, got, x, y;
+                    mpz_import(x, a.size(), -1, 8, 0, 0, a.data());
+                    const Vec &bb = square ? a : b;
+                    mpz_import(y, bb.size(), -1, 8, 0, 0, bb.data());
+                    mpz_mul(want, x, y);
+                    mpz_mod(want, want, mod);
+                    mpz_import(got, len, -1, 8, 0, 0, r.data() + 1);
+                    mpz_mod(got, got, mod);
+                    ASSERT_EQ(mpz_cmp(got, want), 0) << "len=" << len << " n=" << n << " k=" << k << " shape=" << s;
+                }
+            }
+        }
+    }
+}
+
 // Products on both sides of the transform threshold and of the transform
 // lengths (n + k - 1 just at and above a power of two, where the choice
 // between Toom-3 and the transform turns), operands one limb apart, and
