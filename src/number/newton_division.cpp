@@ -183,32 +183,35 @@ void Newton_Reciprocal(Limb *x, const Limb *d, int64_t m, Limb *scratch) {
     Limbs_Add(xh, xh, (h + 1) * LIMB_BYTES, U + 2 * h, 2 * LIMB_BYTES);
 }
 
+int64_t Newton_BlockScratchLimbs(int64_t n, int64_t kk) { return BlockLayout(n, kk).Limbs(); }
+
+void Newton_DivideBlock(Limb *q, Limb *win, const Limb *d, int64_t n, int64_t kk, const Limb *X, int64_t m,
+                        Limb *scratch) {
+    BlockLayout lay(n, kk);
+    Limb *P = scratch, *F = P + lay.pl, *more = F + lay.fl;
+    const Limb *a1 = win + n;
+    // Q1 = floor(A1 (B^kk + Ik) / B^kk) = A1 + the high half of A1 Ik. A
+    // value of B^kk or more can only be Q + 1 = B^kk, one above the largest
+    // block.
+    Mul(P, a1, kk, X + (m - kk), kk, more);
+    if (Limbs_Add(q, P + kk, kk * LIMB_BYTES, a1, kk * LIMB_BYTES)) std::memset(q, 0xFF, kk * LIMB_BYTES);
+    BlockRemainder(win, n, kk, d, q, lay, P, F, more);
+    Correct(win, n, kk, d, q);
+}
+
 int64_t Newton_DivideScratchLimbs(int64_t wn, int64_t n) {
     Plan plan(wn - n, n);
-    int64_t blocks = std::max(BlockLayout(n, plan.k).Limbs(), BlockLayout(n, plan.first).Limbs());
+    int64_t blocks = std::max(Newton_BlockScratchLimbs(n, plan.k), Newton_BlockScratchLimbs(n, plan.first));
     return (plan.m + 1) + std::max(Newton_ReciprocalScratchLimbs(plan.m), blocks);
 }
 
 void Newton_Divide(Limb *q, Limb *W, int64_t wn, const Limb *d, int64_t n, Limb *scratch) {
-    int64_t qn = wn - n;
-    Plan plan(qn, n);
-    int64_t m = plan.m;
-    Limb *X = scratch, *rest = scratch + m + 1;
-    Newton_Reciprocal(X, d + (n - m), m, rest);
-    // Blocks from the top, the first one holding the odd limbs; each window
-    // is n + kk limbs whose top n are below d.
-    for (int64_t pos = qn, kk = plan.first; pos > 0; kk = plan.k) {
+    Plan plan(wn - n, n);
+    Limb *X = scratch, *rest = scratch + plan.m + 1;
+    Newton_Reciprocal(X, d + (n - plan.m), plan.m, rest);
+    // Blocks from the top, the first one holding the odd limbs.
+    for (int64_t pos = wn - n, kk = plan.first; pos > 0; kk = plan.k) {
         pos -= kk;
-        Limb *win = W + pos, *qb = q + pos;
-        const Limb *a1 = win + n;
-        BlockLayout lay(n, kk);
-        Limb *P = rest, *F = P + lay.pl, *more = F + lay.fl;
-        // Q1 = floor(A1 (B^kk + Ik) / B^kk) = A1 + the high half of A1 Ik.
-        // A value of B^kk or more can only be Q + 1 = B^kk, one above the
-        // largest block.
-        Mul(P, a1, kk, X + (m - kk), kk, more);
-        if (Limbs_Add(qb, P + kk, kk * LIMB_BYTES, a1, kk * LIMB_BYTES)) std::memset(qb, 0xFF, kk * LIMB_BYTES);
-        BlockRemainder(win, n, kk, d, qb, lay, P, F, more);
-        Correct(win, n, kk, d, qb);
+        Newton_DivideBlock(q + pos, W + pos, d, n, kk, X, plan.m, rest);
     }
 }

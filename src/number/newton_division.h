@@ -27,6 +27,21 @@ int64_t Newton_ReciprocalScratchLimbs(int64_t m);
 // holds Newton_ReciprocalScratchLimbs(m) limbs.
 void Newton_Reciprocal(Limb *x, const Limb *d, int64_t m, Limb *scratch);
 
+// The scratch limbs of Newton_DivideBlock for a block of kk limbs by a
+// divisor of n limbs.
+int64_t Newton_BlockScratchLimbs(int64_t n, int64_t kk);
+
+// One block of Barrett's division: q (kk limbs) = floor(win / d) for win
+// of n + kk limbs whose top n are below d (n limbs, normalised), given the
+// reciprocal X (m + 1 limbs, as Newton_Reciprocal returns it) of the top m
+// limbs of d, where m = n or kk + 1 <= m <= n. The remainder replaces
+// win[0..n) and the limbs above it become zero. q, win, d, X and scratch
+// do not overlap; scratch holds Newton_BlockScratchLimbs(n, kk) limbs.
+// This is the step to repeat when many numbers are divided by one
+// divisor, whose reciprocal is then computed once.
+void Newton_DivideBlock(Limb *q, Limb *win, const Limb *d, int64_t n, int64_t kk, const Limb *X, int64_t m,
+                        Limb *scratch);
+
 // The scratch limbs of Newton_Divide for wn limbs divided by n limbs.
 int64_t Newton_DivideScratchLimbs(int64_t wn, int64_t n);
 

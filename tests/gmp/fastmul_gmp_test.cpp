@@ -234,7 +234,7 @@ TEST(FastMulGmp, TextConversions) {
 // boundaries: all nines, a one and zeros, and those with one more.
 TEST(FastMulGmp, DecimalTextsNextToPowersOfTen) {
     for (unsigned long digits : {760ul, 1519ul, 1520ul, 1521ul, 3040ul, 6079ul, 6080ul, 12160ul, 24319ul, 48641ul,
-                                 97280ul}) {
+                                 97280ul, 389120ul}) {
         Mpz z;
         mpz_ui_pow_ui(z, 10, digits);
         for (int delta : {-1, 0, 1}) {
