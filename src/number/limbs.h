@@ -49,7 +49,7 @@ constexpr int64_t DIV_DC_THRESHOLD = 60;
 // From this many limbs in both the divisor and the quotient on, long
 // division computes the divisor's reciprocal by Newton iteration and
 // divides by Barrett's method, two products per block of quotient limbs.
-constexpr int64_t DIV_NEWTON_THRESHOLD = 12000;
+constexpr int64_t DIV_NEWTON_THRESHOLD = 7000;
 
 // dst = x + y over xlen bytes; requires xlen >= ylen >= 8. The limbs of x
 // above ylen are carried through. dst may be x, or y. Returns the carry out

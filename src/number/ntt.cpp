@@ -129,15 +129,24 @@ inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Lim
     }
 }
 
+// One level of the inverse transform, on the forward transform's
+// twiddles: the inverse root's powers are w^-j = w^(2h-j) = -w^(h-j) for
+// the primitive 2h-th root w, so the level reads its table backwards and
+// swaps the sum and the difference of each butterfly (j = 0, where the
+// twiddle is 1, keeps them).
 inline void InverseLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod m) {
     if (h == 1) return UnitLevel(a, n, m);
-    const Limb *w = t + h, *wq = tq + h;
+    const Limb *w = t + 2 * h, *wq = tq + 2 * h;  // w[-j] = w^(h-j)
     for (int64_t s = 0; s < n; s += 2 * h) {
         Limb *x = a + s, *y = a + s + h;
-        for (int64_t j = 0; j < h; ++j) {
-            Limb u = x[j], v = m.MulFixed(y[j], w[j], wq[j]);
-            x[j] = m.Reduce2p(u + v);
-            y[j] = m.Reduce2p(u - v + m.p2);
+        Limb u = x[0], v = y[0];
+        x[0] = m.Reduce2p(u + v);
+        y[0] = m.Reduce2p(u - v + m.p2);
+        for (int64_t j = 1; j < h; ++j) {
+            u = x[j];
+            v = m.MulFixed(y[j], w[-j], wq[-j]);
+            x[j] = m.Reduce2p(u - v + m.p2);
+            y[j] = m.Reduce2p(u + v);
         }
     }
 }
@@ -192,7 +201,6 @@ void Convolve(Limb *r, Limb *f, Limb *t, Limb *tq, int64_t n, int lg, const Limb
     }
     // Each pointwise product carries a stray 1/R; the scale n^-1 * R
     // removes it along with the transform's factor n.
-    Twiddles(t, tq, n, m, m.Pow(w, prime.p - 2));
     Inverse(r, n, t, tq, m);
     Limb scale = m.Full(m.Mul(m.Pow(static_cast<Limb>(n), prime.p - 2), m.r2)), sq = m.Companion(scale);
     for (int64_t i = 0; i < n; ++i) r[i] = m.Full(m.MulFixed(r[i], scale, sq));
