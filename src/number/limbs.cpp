@@ -471,11 +471,17 @@ bool TransformFilled(int64_t total) {
 // the shorter operand cut into three non-empty pieces of the longer one's
 // piece length; a product more unbalanced than that is cut into balanced
 // blocks first.
-enum class MulPath { Kernel, Karatsuba, Toom3, Blocks, Transform };
+//
+// Past the threshold a product whose transform would be poorly filled is
+// taken modulo B^L - 1 by the transform of half that length, L, which it
+// exceeds by s < L/4 limbs, and the low s limbs of a separate short
+// product settle the rest (see MulWrapped).
+enum class MulPath { Kernel, Karatsuba, Toom3, Blocks, Transform, Wrapped };
 
 MulPath PathFor(int64_t n, int64_t k) {
     if (k < KARATSUBA_THRESHOLD) return MulPath::Kernel;
     if (k >= NTT_THRESHOLD && (k >= 4 * NTT_THRESHOLD || TransformFilled(n + k))) return MulPath::Transform;
+    if (k >= NTT_THRESHOLD && 2 * n <= Ntt_Length(n + k)) return MulPath::Wrapped;
     if (k < TOOM3_THRESHOLD) return MulPath::Karatsuba;
     return k > 2 * Toom3_Piece(n) ? MulPath::Toom3 : MulPath::Blocks;
 }
@@ -500,6 +506,10 @@ int64_t MulScratchLimbs(int64_t n, int64_t k) {
         return 2 * k + (last ? std::max(most, MulScratchLimbs(k, last)) : most);
     }
     case MulPath::Transform: return Ntt_WorkLimbs(n, k);
+    case MulPath::Wrapped: {
+        int64_t len = Ntt_Length(n + k) / 2, low = n + k - len;
+        return len + 2 * low + std::max(Ntt_WrapWorkLimbs(len), MulScratchLimbs(low, low));
+    }
     }
     return 0;
 }
@@ -522,11 +532,40 @@ void MulBlocks(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Li
     }
 }
 
+// dst (n + k limbs) = a (n limbs) * b (k limbs) for n >= k, n <= L and
+// L < n + k = L + s <= 2L, L = Ntt_Length(n + k) / 2, from W = ab modulo
+// B^L - 1 and Z = ab modulo B^s. With ab = X B^L + Y, Y < B^L and X < B^s,
+// W = X + Y or X + Y - (B^L - 1) once W is taken in [0, B^L - 1), and Y
+// ends in Z, so X is (W - Z) mod B^s in the first case and one less in the
+// second; the first holds exactly when that X is at most W (both can hold
+// only for X = 0, where the second would put ab above (B^n - 1)(B^k - 1)).
+// Scratch: MulScratchLimbs(n, k) limbs.
+void MulWrapped(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *scratch) {
+    int64_t len = Ntt_Length(n + k) / 2, low = n + k - len;
+    Limb *W = scratch, *Z = W + len, *more = Z + 2 * low;
+    Ntt_MulWrapped(W, a, n, b, k, len, more);
+    MulAny(Z, a, low, b, low, more);
+    int64_t i = 0;
+    while (i < len && W[i] == ~Limb(0)) ++i;
+    if (i == len) std::memset(W, 0, len * LIMB_BYTES);  // B^L - 1 is 0
+    Limb *X = dst + len;
+    SubN(X, W, Z, low, 0);
+    if (Limbs_Compare(X, low * LIMB_BYTES, W, len * LIMB_BYTES) <= 0) {
+        Limbs_Sub(dst, W, len * LIMB_BYTES, X, low * LIMB_BYTES);
+    } else {
+        // Y = W + B^L - 1 - X, which is below B^L: computed modulo B^L.
+        Limbs_SubLimb(X, X, low * LIMB_BYTES, 1);
+        Limbs_Sub(dst, W, len * LIMB_BYTES, X, low * LIMB_BYTES);
+        Limbs_SubLimb(dst, dst, len * LIMB_BYTES, 1);
+    }
+}
+
 // dst (n + k limbs) = a (n limbs) * b (k limbs), n >= k, with scratch of
 // MulScratchLimbs(n, k) limbs; a square when a is b with n == k.
 void MulAny(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *scratch) {
     switch (PathFor(n, k)) {
     case MulPath::Transform: return Ntt_Mul(dst, a, n, b, k, scratch);
+    case MulPath::Wrapped: return MulWrapped(dst, a, n, b, k, scratch);
     case MulPath::Toom3: return Toom3_Mul(dst, a, n, b, k, scratch, MulAny);
     case MulPath::Blocks: return MulBlocks(dst, a, n, b, k, scratch);
     case MulPath::Karatsuba:

@@ -107,6 +107,38 @@ TEST(FastMulGmp, WrappedProducts) {
     }
 }
 
+// Products just past a power of two, which take the transform of that
+// length modulo B^L - 1 and a short product of the s limbs above it: s of
+// two limbs (the fewest: with one limb more than L a product has L
+// columns and transforms at length L itself), of a few hundred, up to L/4;
+// the longer operand as long as L; all-ones operands (a product of the
+// largest values) and operands of B^L - 1 (a product that is zero modulo
+// B^L - 1); squares; and the caller's scratch sized exactly.
+TEST(FastMulGmp, ProductsPastAPowerOfTwo) {
+    Gen gen(206);
+    const int64_t T = NTT_THRESHOLD;
+    std::vector<std::pair<int64_t, int64_t>> sizes = {
+        {9000, 16385 - 9000}, {8193, 8193}, {8500, 8500}, {10000, 10000}, {10000, 7000}, {16384, T}, {32768, T},
+        {20000, 16000}, {18000, 17000}, {9000, 16386 - 9000}};
+    for (auto [n, k] : sizes) {
+        for (int s : {gmptest::SHAPE_RANDOM, gmptest::SHAPE_ALL_ONES, gmptest::SHAPE_TOP_ONE, gmptest::SHAPE_SPARSE}) {
+            Vec a = gen.Limbs(n, static_cast<Shape>(s)), b = gen.Limbs(k, static_cast<Shape>(s));
+            ASSERT_EQ(OurMul(a, &b), GmpMul(a, b)) << n << " x " << k << " shape=" << s;
+            if (n == k) {
+                ASSERT_EQ(OurMul(a, nullptr), GmpMul(a, a)) << "square " << n << " shape=" << s;
+            }
+        }
+        Vec a = gen.Limbs(n, gmptest::SHAPE_RANDOM), b = gen.Limbs(k, gmptest::SHAPE_RANDOM), r(n + k);
+        Vec scratch(Limbs_MulScratchBytes(Bytes(a), Bytes(b)) / 8 + 1, kGuard);
+        ASSERT_TRUE(Limbs_Mul(r.data(), a.data(), Bytes(a), b.data(), Bytes(b), scratch.data()));
+        ASSERT_EQ(scratch.back(), kGuard) << "scratch overrun " << n << " x " << k;
+        ASSERT_EQ(r, GmpMul(a, b)) << n << " x " << k << " with the caller's scratch";
+    }
+    // ab = 0 modulo B^L - 1: a = B^L - 1 itself.
+    Vec ones(32768, ~Limb(0)), b = gen.Limbs(T, gmptest::SHAPE_RANDOM);
+    ASSERT_EQ(OurMul(ones, &b), GmpMul(ones, b)) << "(B^L - 1) x b";
+}
+
 // Products on both sides of the transform threshold and of the transform
 // lengths (n + k - 1 just at and above a power of two, where the choice
 // between Toom-3 and the transform turns), operands one limb apart, and
