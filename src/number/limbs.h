@@ -35,7 +35,9 @@ constexpr int64_t TOOM3_THRESHOLD = 200;
 
 // ... and from this many on by number-theoretic transforms, where the
 // transform length (a power of two) is at least five eighths used, and
-// from four times this many on always.
+// from four times this many on always; a product just past a power of two
+// takes the transform of that length modulo B^L - 1 and a short product of
+// the few limbs above it.
 constexpr int64_t NTT_THRESHOLD = 7000;
 
 // Long division switches from the schoolbook method to divide-and-conquer

@@ -147,8 +147,8 @@ struct Radix {
         return i;
     }
 
-    // The normalised power of the level and its reciprocal, computed at
-    // the level's first division.
+    // The normalised power of the level and its reciprocal, computed when
+    // the level first needs them.
     const Divisor &DivisorFor(size_t level) {
         Divisor &v = divisors[level];
         if (v.d.empty()) {
