@@ -232,7 +232,7 @@ int main() {
     Product(20000, 1000);
     Product(1000000, 10000);
     for (int64_t n : {8, 19, 40, 128, 1000, 10000, 100000, 1000000}) Square(n);
-    for (int64_t n : {4, 32, 256, 1000, 4000}) Division(n);
+    for (int64_t n : {4, 32, 256, 1000, 4000, 10000, 100000, 1000000}) Division(n);
     Gcd(100);
     BigProducts();
     for (int64_t digits : {1000000, 10000000})

@@ -5,6 +5,7 @@
 // template expansion.
 #include "number/limbs.h"
 
+#include "number/newton_division.h"
 #include "number/ntt.h"
 #include "number/toom.h"
 
@@ -470,11 +471,17 @@ bool TransformFilled(int64_t total) {
 // the shorter operand cut into three non-empty pieces of the longer one's
 // piece length; a product more unbalanced than that is cut into balanced
 // blocks first.
-enum class MulPath { Kernel, Karatsuba, Toom3, Blocks, Transform };
+//
+// Past the threshold a product whose transform would be poorly filled is
+// taken modulo B^L - 1 by the transform of half that length, L, which it
+// exceeds by s < L/4 limbs, and the low s limbs of a separate short
+// product settle the rest (see MulWrapped).
+enum class MulPath { Kernel, Karatsuba, Toom3, Blocks, Transform, Wrapped };
 
 MulPath PathFor(int64_t n, int64_t k) {
     if (k < KARATSUBA_THRESHOLD) return MulPath::Kernel;
     if (k >= NTT_THRESHOLD && (k >= 4 * NTT_THRESHOLD || TransformFilled(n + k))) return MulPath::Transform;
+    if (k >= NTT_THRESHOLD && 2 * n <= Ntt_Length(n + k)) return MulPath::Wrapped;
     if (k < TOOM3_THRESHOLD) return MulPath::Karatsuba;
     return k > 2 * Toom3_Piece(n) ? MulPath::Toom3 : MulPath::Blocks;
 }
@@ -499,6 +506,10 @@ int64_t MulScratchLimbs(int64_t n, int64_t k) {
         return 2 * k + (last ? std::max(most, MulScratchLimbs(k, last)) : most);
     }
     case MulPath::Transform: return Ntt_WorkLimbs(n, k);
+    case MulPath::Wrapped: {
+        int64_t len = Ntt_Length(n + k) / 2, low = n + k - len;
+        return len + 2 * low + std::max(Ntt_WrapWorkLimbs(len), MulScratchLimbs(low, low));
+    }
     }
     return 0;
 }
@@ -521,11 +532,40 @@ void MulBlocks(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Li
     }
 }
 
+// dst (n + k limbs) = a (n limbs) * b (k limbs) for n >= k, n <= L and
+// L < n + k = L + s <= 2L, L = Ntt_Length(n + k) / 2, from W = ab modulo
+// B^L - 1 and Z = ab modulo B^s. With ab = X B^L + Y, Y < B^L and X < B^s,
+// W = X + Y or X + Y - (B^L - 1) once W is taken in [0, B^L - 1), and Y
+// ends in Z, so X is (W - Z) mod B^s in the first case and one less in the
+// second; the first holds exactly when that X is at most W (both can hold
+// only for X = 0, where the second would put ab above (B^n - 1)(B^k - 1)).
+// Scratch: MulScratchLimbs(n, k) limbs.
+void MulWrapped(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *scratch) {
+    int64_t len = Ntt_Length(n + k) / 2, low = n + k - len;
+    Limb *W = scratch, *Z = W + len, *more = Z + 2 * low;
+    Ntt_MulWrapped(W, a, n, b, k, len, more);
+    MulAny(Z, a, low, b, low, more);
+    int64_t i = 0;
+    while (i < len && W[i] == ~Limb(0)) ++i;
+    if (i == len) std::memset(W, 0, len * LIMB_BYTES);  // B^L - 1 is 0
+    Limb *X = dst + len;
+    SubN(X, W, Z, low, 0);
+    if (Limbs_Compare(X, low * LIMB_BYTES, W, len * LIMB_BYTES) <= 0) {
+        Limbs_Sub(dst, W, len * LIMB_BYTES, X, low * LIMB_BYTES);
+    } else {
+        // Y = W + B^L - 1 - X, which is below B^L: computed modulo B^L.
+        Limbs_SubLimb(X, X, low * LIMB_BYTES, 1);
+        Limbs_Sub(dst, W, len * LIMB_BYTES, X, low * LIMB_BYTES);
+        Limbs_SubLimb(dst, dst, len * LIMB_BYTES, 1);
+    }
+}
+
 // dst (n + k limbs) = a (n limbs) * b (k limbs), n >= k, with scratch of
 // MulScratchLimbs(n, k) limbs; a square when a is b with n == k.
 void MulAny(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *scratch) {
     switch (PathFor(n, k)) {
     case MulPath::Transform: return Ntt_Mul(dst, a, n, b, k, scratch);
+    case MulPath::Wrapped: return MulWrapped(dst, a, n, b, k, scratch);
     case MulPath::Toom3: return Toom3_Mul(dst, a, n, b, k, scratch, MulAny);
     case MulPath::Blocks: return MulBlocks(dst, a, n, b, k, scratch);
     case MulPath::Karatsuba:
@@ -705,6 +745,26 @@ void DivideLarge(Limb *q, Limb *W, int64_t wn, const Limb *d, int64_t B, Limb *s
     }
 }
 
+// Whether W (wn limbs) divided by a normalised divisor of B limbs, B >=
+// DIV_DC_THRESHOLD, takes Newton's reciprocal: once both the divisor and
+// the quotient are long enough for its products to pay for the
+// reciprocal.
+bool UseNewton(int64_t wn, int64_t B) { return B >= DIV_NEWTON_THRESHOLD && wn - B >= DIV_NEWTON_THRESHOLD; }
+
+// The scratch limbs of DivideNormalised.
+int64_t DivNormalisedScratchLimbs(int64_t wn, int64_t B) {
+    return UseNewton(wn, B) ? Newton_DivideScratchLimbs(wn, B) : DivScratchLimbs(B);
+}
+
+// DivideLarge's division (contract and all) by whichever method suits the
+// sizes; scratch holds DivNormalisedScratchLimbs(wn, B) limbs.
+void DivideNormalised(Limb *q, Limb *W, int64_t wn, const Limb *d, int64_t B, Limb *scratch) {
+    if (UseNewton(wn, B))
+        Newton_Divide(q, W, wn, d, B, scratch);
+    else
+        DivideLarge(q, W, wn, d, B, scratch);
+}
+
 }  // namespace
 
 int Limbs_DivModInPlace(Limb *quot, Limb *W, int64_t wlen, const Limb *b, int64_t blen) {
@@ -724,7 +784,7 @@ int Limbs_DivMod(Limb *quot, const Limb *a, int64_t alen, const Limb *b, int64_t
     // The divide-and-conquer path works on a normalised copy of b and needs
     // a quotient array even when the caller wants none; all of it, with the
     // recursion's scratch, comes from the one allocation.
-    int64_t extra = large ? B + (quot ? 0 : qn) + DivScratchLimbs(B) : 0;
+    int64_t extra = large ? B + (quot ? 0 : qn) + DivNormalisedScratchLimbs(wn, B) : 0;
     auto *W = static_cast<Limb *>(std::malloc((wn + extra) * LIMB_BYTES));
     if (!W) return -1;
     std::memset(W, 0, sl * LIMB_BYTES);
@@ -747,7 +807,7 @@ int Limbs_DivMod(Limb *quot, const Limb *a, int64_t alen, const Limb *b, int64_t
     } else {
         std::memcpy(d, b, blen);
     }
-    DivideLarge(q, W, wn, d, B, scratch);
+    DivideNormalised(q, W, wn, d, B, scratch);
     if (rem) {
         if (s != 0)
             Limbs_ShiftRight(rem, W, blen, s);
@@ -786,7 +846,7 @@ int64_t SqrtScratchLimbs(int64_t n) {
     if (n < 2) return 0;
     int64_t l = n / 2, h = n - l;
     int64_t need = std::max(SqrtScratchLimbs(h), 2 * l + MulScratchLimbs(l, l));
-    if (h >= DIV_DC_THRESHOLD) need = std::max(need, DivScratchLimbs(h));
+    if (h >= DIV_DC_THRESHOLD) need = std::max(need, DivNormalisedScratchLimbs(n, h));
     return need;
 }
 
@@ -820,7 +880,7 @@ Limb SqrtRemRec(Limb *s, Limb *a, int64_t n, Limb *scratch, bool remainder) {
     if (h < DIV_DC_THRESHOLD)
         SchoolbookDivide(s, a + l, n - 1, sh, h);
     else
-        DivideLarge(s, a + l, n, sh, h, scratch);
+        DivideNormalised(s, a + l, n, sh, h, scratch);
     // q = q0 / 2 with q0 = qhi B^l + s[0..l); the remainder of r' B^l +
     // a[l..2l) by 2s' is a[l..n) plus s' when q0 is odd. q reaches B^l
     // (qhi = 2) only when r' = 2s', and then s[0..l) ends up zero.

@@ -35,7 +35,9 @@ constexpr int64_t TOOM3_THRESHOLD = 200;
 
 // ... and from this many on by number-theoretic transforms, where the
 // transform length (a power of two) is at least five eighths used, and
-// from four times this many on always.
+// from four times this many on always; a product just past a power of two
+// takes the transform of that length modulo B^L - 1 and a short product of
+// the few limbs above it.
 constexpr int64_t NTT_THRESHOLD = 7000;
 
 // Long division switches from the schoolbook method to divide-and-conquer
@@ -45,6 +47,11 @@ constexpr int64_t NTT_THRESHOLD = 7000;
 // falls back to the schoolbook method for divisor blocks below
 // DIV_DC_THRESHOLD limbs.
 constexpr int64_t DIV_DC_THRESHOLD = 60;
+
+// From this many limbs in both the divisor and the quotient on, long
+// division computes the divisor's reciprocal by Newton iteration and
+// divides by Barrett's method, two products per block of quotient limbs.
+constexpr int64_t DIV_NEWTON_THRESHOLD = 7000;
 
 // dst = x + y over xlen bytes; requires xlen >= ylen >= 8. The limbs of x
 // above ylen are carried through. dst may be x, or y. Returns the carry out

@@ -129,15 +129,24 @@ inline void ForwardLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Lim
     }
 }
 
+// One level of the inverse transform, on the forward transform's
+// twiddles: the inverse root's powers are w^-j = w^(2h-j) = -w^(h-j) for
+// the primitive 2h-th root w, so the level reads its table backwards and
+// swaps the sum and the difference of each butterfly (j = 0, where the
+// twiddle is 1, keeps them).
 inline void InverseLevel(Limb *a, int64_t n, int64_t h, const Limb *t, const Limb *tq, const Mod m) {
     if (h == 1) return UnitLevel(a, n, m);
-    const Limb *w = t + h, *wq = tq + h;
+    const Limb *w = t + 2 * h, *wq = tq + 2 * h;  // w[-j] = w^(h-j)
     for (int64_t s = 0; s < n; s += 2 * h) {
         Limb *x = a + s, *y = a + s + h;
-        for (int64_t j = 0; j < h; ++j) {
-            Limb u = x[j], v = m.MulFixed(y[j], w[j], wq[j]);
-            x[j] = m.Reduce2p(u + v);
-            y[j] = m.Reduce2p(u - v + m.p2);
+        Limb u = x[0], v = y[0];
+        x[0] = m.Reduce2p(u + v);
+        y[0] = m.Reduce2p(u - v + m.p2);
+        for (int64_t j = 1; j < h; ++j) {
+            u = x[j];
+            v = m.MulFixed(y[j], w[-j], wq[-j]);
+            x[j] = m.Reduce2p(u - v + m.p2);
+            y[j] = m.Reduce2p(u + v);
         }
     }
 }
@@ -192,7 +201,6 @@ void Convolve(Limb *r, Limb *f, Limb *t, Limb *tq, int64_t n, int lg, const Limb
     }
     // Each pointwise product carries a stray 1/R; the scale n^-1 * R
     // removes it along with the transform's factor n.
-    Twiddles(t, tq, n, m, m.Pow(w, prime.p - 2));
     Inverse(r, n, t, tq, m);
     Limb scale = m.Full(m.Mul(m.Pow(static_cast<Limb>(n), prime.p - 2), m.r2)), sq = m.Companion(scale);
     for (int64_t i = 0; i < n; ++i) r[i] = m.Full(m.MulFixed(r[i], scale, sq));
@@ -214,17 +222,14 @@ int TransformLog(int64_t total) {
 
 int64_t Ntt_Length(int64_t total) { return int64_t(1) << TransformLog(total); }
 
-void Ntt_Mul(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *work) {
-    int64_t total = n + k;
-    int lg = TransformLog(total);
-    int64_t len = int64_t(1) << lg;
-    bool square = a == b && n == k;
-    // r0, r1, r2: the residues per prime; f, t and tq: a transform and the
-    // twiddles, reused prime after prime.
-    Limb *r[3] = {work, work + len, work + 2 * len};
-    Limb *f = work + 3 * len, *t = work + 4 * len, *tq = work + 5 * len;
-    for (int i = 0; i < 3; ++i) Convolve(r[i], f, t, tq, len, lg, a, n, b, k, square, kPrimes[i]);
+namespace {
 
+// The exact column sums of a convolution from their residues r[0..2)[i]
+// (the column sums are below 2^168, far under the primes' product), carried
+// into limbs: dst[0..count) receives the low limbs of the sum over the
+// count columns, and the two limbs still pending above it are returned in
+// carry[0..2).
+void Rebuild(Limb *dst, Limb *const r[3], int64_t count, Limb carry[2]) {
     // Garner: x = x0 + p0 * (u1 + p1 * u2), with u1 < p1 and u2 < p2, is
     // the column sum itself. The constants are in Montgomery form, so one
     // Montgomery product multiplies by them in plain form.
@@ -237,10 +242,9 @@ void Ntt_Mul(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb
     const Limb p01lo = static_cast<Limb>(p01), p01hi = static_cast<Limb>(p01 >> 64);
 
     // The column sums overlap by two limbs; c0 and c1 carry what is
-    // pending for limbs i and i + 1. There are total - 1 columns, and the
-    // top limb is the last carry.
+    // pending for limbs i and i + 1.
     Limb c0 = 0, c1 = 0;
-    for (int64_t i = 0; i + 1 < total; ++i) {
+    for (int64_t i = 0; i < count; ++i) {
         Limb x0 = r[0][i], x1 = r[1][i], x2 = r[2][i];
         Limb y0 = x0 >= p1 ? x0 - p1 : x0;  // x0 mod p1 (p0 < 2 p1)
         Limb u1 = m1.Full(m1.Mul(Mod::SubMod(x1, y0, p1), inv01));
@@ -259,5 +263,53 @@ void Ntt_Mul(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb
         c0 = static_cast<Limb>(w1);
         c1 = static_cast<Limb>((hi >> 64) + (w1 >> 64));
     }
-    dst[total - 1] = c0;
+    carry[0] = c0;
+    carry[1] = c1;
+}
+
+// The residues of the cyclic convolution of a (n limbs) and b (k limbs)
+// of length 2^lg, n, k <= 2^lg, in work as Ntt_Mul lays it out.
+void ConvolveAll(Limb *const r[3], Limb *work, int64_t len, int lg, const Limb *a, int64_t n, const Limb *b,
+                 int64_t k) {
+    bool square = a == b && n == k;
+    // f, t and tq: a transform and the twiddles, reused prime after prime.
+    Limb *f = work + 3 * len, *t = work + 4 * len, *tq = work + 5 * len;
+    for (int i = 0; i < 3; ++i) Convolve(r[i], f, t, tq, len, lg, a, n, b, k, square, kPrimes[i]);
+}
+
+}  // namespace
+
+void Ntt_Mul(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, Limb *work) {
+    int64_t total = n + k;
+    int lg = TransformLog(total);
+    int64_t len = int64_t(1) << lg;
+    Limb *r[3] = {work, work + len, work + 2 * len};
+    ConvolveAll(r, work, len, lg, a, n, b, k);
+    // There are total - 1 columns, and the top limb is the last carry.
+    Limb carry[2];
+    Rebuild(dst, r, total - 1, carry);
+    dst[total - 1] = carry[0];
+}
+
+int64_t Ntt_WrapLength(int64_t limbs) {
+    int64_t len = 2;
+    while (len < limbs) len *= 2;
+    return len;
+}
+
+void Ntt_MulWrapped(Limb *dst, const Limb *a, int64_t n, const Limb *b, int64_t k, int64_t len, Limb *work) {
+    int lg = 1;
+    while ((int64_t(1) << lg) < len) ++lg;
+    Limb *r[3] = {work, work + len, work + 2 * len};
+    ConvolveAll(r, work, len, lg, a, n, b, k);
+    // The cyclic convolution's columns are the product's columns folded
+    // modulo len, since B^len = 1 here: so are the carries out of the top,
+    // which go back in at the bottom. The two pending limbs (below 2^128
+    // together with what they carry into) come in first; a carry out of
+    // that pass is a single 1, and a third pass can only start on a dst of
+    // all zeros, where it stops at once.
+    Limb carry[2];
+    Rebuild(dst, r, len, carry);
+    Limb c = Limbs_Add(dst, dst, len * LIMB_BYTES, carry, 2 * LIMB_BYTES);
+    while (c) c = Limbs_AddLimb(dst, dst, len * LIMB_BYTES, c);
 }

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "kernel/abort.h"
-#include "kernel/state.h"
 #include "number/bigfloat.h"
 #include "number/bigint.h"
 #include "number/integer.h"
+#include "number/newton_division.h"
 #include "number/real.h"
 
 namespace {
@@ -53,6 +53,28 @@ std::u16string Integer_ToText(int64_t v, int base) {
 
 namespace {
 
+// Sets dst to sign * the magnitude in limbs[0..n) (n >= 1). When the array
+// cannot be allocated dst becomes infinite with that sign, as any record
+// that outgrows memory does.
+void SetLimbs(BigInt *dst, const Limb *limbs, int64_t n, int64_t sign) {
+    Limb *array = static_cast<Limb *>(std::malloc(size_t(n) * sizeof(Limb)));
+    if (!array) {
+        BigInt_SetInfinite(dst, sign);
+        return;
+    }
+    std::free(dst->limbs);
+    dst->limbs = array;
+    std::copy(limbs, limbs + n, array);
+    dst->top = n - 1;
+    dst->size = n * LIMB_BYTES;
+    dst->sign = sign;
+    BigInt_Normalize(dst);
+}
+
+void SetLimbs(BigInt *dst, const std::vector<Limb> &limbs, int64_t sign) {
+    SetLimbs(dst, limbs.data(), int64_t(limbs.size()), sign);
+}
+
 // Below this many limbs a number is turned into digits by repeated division
 // by the largest power of the base that fits a limb.
 constexpr int64_t kSplitLimbs = 40;
@@ -61,17 +83,25 @@ constexpr int64_t kSplitLimbs = 40;
 constexpr int64_t kAbortLimbs = 2048;
 
 struct Radix {
+    // A power divided by through its reciprocal: d = the power shifted left
+    // by `shift` bits so that its top bit is set, and x its reciprocal.
+    struct Divisor {
+        int divisions = 0;  // made at the level so far
+        int shift = 0;
+        std::vector<Limb> d, x;
+    };
+
     int base;
     Limb chunk;          // base^chunkDigits, the largest power below 2^64
     int chunkDigits;
     std::vector<BigInt *> powers;  // chunk^(2^i), built on demand
     std::vector<int64_t> powerDigits;
-    std::vector<BigInt *> inverses;  // per level: Barrett's factor, once a level has it
-    std::vector<int> divisions;      // per level: divisions made so far
+    std::vector<Divisor> divisors;  // per level
+    std::vector<Limb> work;         // the dividend, quotient and scratch of a division
 
-    // Barrett's division serves powers of at least this many limbs.
+    // Powers of at least this many limbs are divided by with Barrett's
+    // method, below it by long division.
     static constexpr int64_t kBarrettLimbs = 40;
-    static constexpr int64_t kBarrettSlack = 64;
 
     // The bit length of x; far more than any bound for a record that is
     // not a finite number, so that it takes the long division.
@@ -88,8 +118,6 @@ struct Radix {
     }
     ~Radix() {
         for (BigInt *p : powers) BigInt_Free(p);
-        for (BigInt *m : inverses)
-            if (m) BigInt_Free(m);
     }
     // Makes sure chunk^(2^level) is in powers.
     void Build(size_t level) {
@@ -123,55 +151,57 @@ struct Radix {
         return i;
     }
 
+    // The normalised power of the level and its reciprocal, computed when
+    // the level first needs them.
+    const Divisor &DivisorFor(size_t level) {
+        Divisor &v = divisors[level];
+        if (v.d.empty()) {
+            const BigInt *p = powers[level];
+            auto k = p->top + 1;
+            v.shift = __builtin_clzll(p->limbs[p->top]);
+            v.d.assign(p->limbs, p->limbs + k);
+            if (v.shift) Limbs_ShiftLeft(v.d.data(), v.d.data(), k * LIMB_BYTES, v.shift);
+            v.x.resize(size_t(k + 1));
+            std::vector<Limb> scratch(size_t(Newton_ReciprocalScratchLimbs(k)));
+            Newton_Reciprocal(v.x.data(), v.d.data(), k, scratch.data());
+        }
+        return v;
+    }
+
     // q = x / chunk^(2^level) and rem = x mod it; x is borrowed and may be
     // neither q nor rem.
     //
-    // Every number of one level is divided by the same power, so from the
-    // fourth division at a level on, a large one goes Barrett's way: with
-    // P of k bits and N = 2k + kBarrettSlack, m = floor(2^N / P) is
-    // computed once, and for x below 2^N the estimate
-    //   q' = floor(floor(x / 2^(k-1)) * m / 2^(N-k+1))
-    // is at most q and at least q - 3, so two products and at most three
-    // subtractions of P give the exact quotient and remainder: a division
-    // costs two products instead of a long division. The first three
-    // divisions of a level (near the top a level has few numbers, and m
-    // costs a long division of its own) and the small powers take the long
-    // division.
+    // Every number of one level is divided by the same power P of k limbs,
+    // so from its second division on a level divides through P's
+    // reciprocal, computed once: a number below P^2 (shifted with P to
+    // normalise it, so below B^(2k)) takes one block of Barrett's division,
+    // two products where a long division takes several. The first division
+    // of a level (at the top, a level has one number), small powers, and a
+    // record that is not below P^2 (one left infinite by a failed
+    // allocation) take the long division.
     void Divide(size_t level, const BigInt *x, BigInt *q, BigInt *rem) {
         const BigInt *p = powers[level];
-        int64_t k = Bits(p), n = 2 * k + kBarrettSlack;
-        if (inverses.size() <= level) {
-            inverses.resize(level + 1, nullptr);
-            divisions.resize(level + 1, 0);
-        }
-        if (p->top + 1 < kBarrettLimbs || Bits(x) > n || ++divisions[level] < 4) {
+        int64_t k = p->top + 1;
+        if (divisors.size() <= level) divisors.resize(level + 1);
+        if (k < kBarrettLimbs || x->kind < 0 || x->top + 1 > 2 * k || ++divisors[level].divisions < 2) {
             BigInt_DivMod(q, x, p, rem);
             return;
         }
-        if (!inverses[level]) {
-            BigInt *m = BigInt_New();
-            BigInt_SetSmall(m, 1);
-            BigInt_Shift(m, m, n);
-            BigInt_DivMod(m, m, p, nullptr);
-            inverses[level] = m;
+        const Divisor &v = DivisorFor(level);
+        int64_t need = 3 * k + Newton_BlockScratchLimbs(k, k);
+        if (int64_t(work.size()) < need) work.resize(size_t(need));
+        Limb *w = work.data(), *qv = w + 2 * k, *scratch = qv + k;
+        std::copy(x->limbs, x->limbs + x->top + 1, w);
+        std::fill(w + x->top + 1, w + 2 * k, 0);
+        Limb out = v.shift ? Limbs_ShiftLeft(w, w, 2 * k * LIMB_BYTES, v.shift) : 0;
+        if (out != 0 || Limbs_Compare(w + k, k * LIMB_BYTES, v.d.data(), k * LIMB_BYTES) >= 0) {
+            BigInt_DivMod(q, x, p, rem);
+            return;
         }
-        LocalInt t;
-        BigInt_Shift(t.get(), x, -(k - 1));
-        BigInt_Mul(q, t.get(), inverses[level]);
-        BigInt_Shift(q, q, -(n - k + 1));
-        BigInt_Mul(t.get(), q, p);
-        BigInt_Sub(rem, x, t.get());
-        for (int fix = 0; BigInt_Compare(rem, p, true) >= 0; ++fix) {
-            // The bound needs at most three corrections; more means a
-            // record left infinite by a failed allocation, which would
-            // never get below P, and the long division reports that.
-            if (fix == 4) {
-                BigInt_DivMod(q, x, p, rem);
-                return;
-            }
-            BigInt_Sub(rem, rem, p);
-            BigInt_Add(q, q, &kernel.numbers.one);
-        }
+        Newton_DivideBlock(qv, w, v.d.data(), k, k, v.x.data(), k, scratch);
+        if (v.shift) Limbs_ShiftRight(w, w, k * LIMB_BYTES, v.shift);
+        SetLimbs(q, qv, k, 1);
+        SetLimbs(rem, w, k, 1);
     }
 };
 
@@ -269,24 +299,6 @@ constexpr auto kDigitValues = [] {
 
 // The value of a digit character (0-9, a-z, A-Z), or 99 for any other.
 int DigitValue(char16_t c) { return c < 128 ? kDigitValues[c] : 99; }
-
-// Sets dst to sign * the magnitude in limbs (at least one limb). When the
-// array cannot be allocated dst becomes infinite with that sign, as any
-// record that outgrows memory does.
-void SetLimbs(BigInt *dst, const std::vector<Limb> &limbs, int64_t sign) {
-    Limb *array = static_cast<Limb *>(std::malloc(limbs.size() * sizeof(Limb)));
-    if (!array) {
-        BigInt_SetInfinite(dst, sign);
-        return;
-    }
-    std::free(dst->limbs);
-    dst->limbs = array;
-    std::copy(limbs.begin(), limbs.end(), array);
-    dst->top = int64_t(limbs.size()) - 1;
-    dst->size = int64_t(limbs.size() * sizeof(Limb));
-    dst->sign = sign;
-    BigInt_Normalize(dst);
-}
 
 // dst = the words w[0..n) (n >= 1) read as the digits of a number in base
 // r.chunk, most significant first. Short runs are folded in one

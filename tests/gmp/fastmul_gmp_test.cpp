@@ -68,6 +68,77 @@ TEST(FastMulGmp, Squares) {
     }
 }
 
+// Products modulo B^len - 1 by the wrapped transform against GMP's full
+// product reduced: operands as long as len or much shorter, all-ones
+// operands (whose carries wrap around more than once, and whose product
+// with B^len - 1 itself is zero, which may come out as all ones), and
+// guards around the result.
+TEST(FastMulGmp, WrappedProducts) {
+    Gen gen(205);
+    for (int64_t len : {int64_t(2), int64_t(4), int64_t(64), int64_t(1024), int64_t(16384)}) {
+        ASSERT_EQ(Ntt_WrapLength(len), len);
+        ASSERT_EQ(Ntt_WrapLength(len / 2 + 1), len);
+        Mpz mod;
+        mpz_set_ui(mod, 1);
+        mpz_mul_2exp(mod, mod, 64 * len);
+        mpz_sub_ui(mod, mod, 1);
+        for (int64_t n : {int64_t(1), len / 2, len - 1, len}) {
+            for (int64_t k : {int64_t(1), n / 2 + 1, n}) {
+                for (int s : {gmptest::SHAPE_RANDOM, gmptest::SHAPE_ALL_ONES, gmptest::SHAPE_TOP_MAX}) {
+                    if (n < 1 || k < 1 || k > len) continue;
+                    Vec a = gen.Limbs(n, static_cast<Shape>(s)), b = gen.Limbs(k, static_cast<Shape>(s));
+                    Vec r(len + 2, kGuard), work(Ntt_WrapWorkLimbs(len));
+                    bool square = n == k && s == gmptest::SHAPE_ALL_ONES;
+                    Ntt_MulWrapped(r.data() + 1, a.data(), n, square ? a.data() : b.data(), k, len, work.data());
+                    ASSERT_EQ(r.front(), kGuard);
+                    ASSERT_EQ(r.back(), kGuard);
+                    Mpz want, got, x, y;
+                    mpz_import(x, a.size(), -1, 8, 0, 0, a.data());
+                    const Vec &bb = square ? a : b;
+                    mpz_import(y, bb.size(), -1, 8, 0, 0, bb.data());
+                    mpz_mul(want, x, y);
+                    mpz_mod(want, want, mod);
+                    mpz_import(got, len, -1, 8, 0, 0, r.data() + 1);
+                    mpz_mod(got, got, mod);
+                    ASSERT_EQ(mpz_cmp(got, want), 0) << "len=" << len << " n=" << n << " k=" << k << " shape=" << s;
+                }
+            }
+        }
+    }
+}
+
+// Products just past a power of two, which take the transform of that
+// length modulo B^L - 1 and a short product of the s limbs above it: s of
+// two limbs (the fewest: with one limb more than L a product has L
+// columns and transforms at length L itself), of a few hundred, up to L/4;
+// the longer operand as long as L; all-ones operands (a product of the
+// largest values) and operands of B^L - 1 (a product that is zero modulo
+// B^L - 1); squares; and the caller's scratch sized exactly.
+TEST(FastMulGmp, ProductsPastAPowerOfTwo) {
+    Gen gen(206);
+    const int64_t T = NTT_THRESHOLD;
+    std::vector<std::pair<int64_t, int64_t>> sizes = {
+        {9000, 16385 - 9000}, {8193, 8193}, {8500, 8500}, {10000, 10000}, {10000, 7000}, {16384, T}, {32768, T},
+        {20000, 16000}, {18000, 17000}, {9000, 16386 - 9000}};
+    for (auto [n, k] : sizes) {
+        for (int s : {gmptest::SHAPE_RANDOM, gmptest::SHAPE_ALL_ONES, gmptest::SHAPE_TOP_ONE, gmptest::SHAPE_SPARSE}) {
+            Vec a = gen.Limbs(n, static_cast<Shape>(s)), b = gen.Limbs(k, static_cast<Shape>(s));
+            ASSERT_EQ(OurMul(a, &b), GmpMul(a, b)) << n << " x " << k << " shape=" << s;
+            if (n == k) {
+                ASSERT_EQ(OurMul(a, nullptr), GmpMul(a, a)) << "square " << n << " shape=" << s;
+            }
+        }
+        Vec a = gen.Limbs(n, gmptest::SHAPE_RANDOM), b = gen.Limbs(k, gmptest::SHAPE_RANDOM), r(n + k);
+        Vec scratch(Limbs_MulScratchBytes(Bytes(a), Bytes(b)) / 8 + 1, kGuard);
+        ASSERT_TRUE(Limbs_Mul(r.data(), a.data(), Bytes(a), b.data(), Bytes(b), scratch.data()));
+        ASSERT_EQ(scratch.back(), kGuard) << "scratch overrun " << n << " x " << k;
+        ASSERT_EQ(r, GmpMul(a, b)) << n << " x " << k << " with the caller's scratch";
+    }
+    // ab = 0 modulo B^L - 1: a = B^L - 1 itself.
+    Vec ones(32768, ~Limb(0)), b = gen.Limbs(T, gmptest::SHAPE_RANDOM);
+    ASSERT_EQ(OurMul(ones, &b), GmpMul(ones, b)) << "(B^L - 1) x b";
+}
+
 // Products on both sides of the transform threshold and of the transform
 // lengths (n + k - 1 just at and above a power of two, where the choice
 // between Toom-3 and the transform turns), operands one limb apart, and
@@ -195,7 +266,7 @@ TEST(FastMulGmp, TextConversions) {
 // boundaries: all nines, a one and zeros, and those with one more.
 TEST(FastMulGmp, DecimalTextsNextToPowersOfTen) {
     for (unsigned long digits : {760ul, 1519ul, 1520ul, 1521ul, 3040ul, 6079ul, 6080ul, 12160ul, 24319ul, 48641ul,
-                                 97280ul}) {
+                                 97280ul, 389120ul}) {
         Mpz z;
         mpz_ui_pow_ui(z, 10, digits);
         for (int delta : {-1, 0, 1}) {

@@ -31,6 +31,42 @@ inline LimbVector GmpMul(const LimbVector &a, const LimbVector &b) {
     return r;
 }
 
+// Checks Limbs_DivMod of a * 2^(64*shift) by b against mpn_tdiv_qr, with
+// guard limbs after the quotient and the remainder; either output may be
+// left out.
+inline void CheckDivMod(const LimbVector &a, const LimbVector &b, int64_t shift, bool want_q, bool want_r) {
+    int64_t A = static_cast<int64_t>(a.size()), B = static_cast<int64_t>(b.size()), qn = A + shift - B + 1;
+    LimbVector q(qn + 1, 0x77), r(B + 1, 0x77);
+    ASSERT_EQ(Limbs_DivMod(want_q ? q.data() : nullptr, a.data(), Bytes(a), b.data(), Bytes(b),
+                           want_r ? r.data() : nullptr, shift * 8),
+              1);
+    ASSERT_EQ(q.back(), 0x77u) << "quotient overrun A=" << A << " B=" << B;
+    ASSERT_EQ(r.back(), 0x77u) << "remainder overrun A=" << A << " B=" << B;
+
+    LimbVector as(shift, 0);
+    as.insert(as.end(), a.begin(), a.end());
+    LimbVector gq(qn, 0), gr(B, 0);
+    mpn_tdiv_qr(reinterpret_cast<mp_ptr>(gq.data()), reinterpret_cast<mp_ptr>(gr.data()), 0,
+                reinterpret_cast<mp_srcptr>(as.data()), as.size(), reinterpret_cast<mp_srcptr>(b.data()), B);
+    if (want_q) {
+        ASSERT_EQ(LimbVector(q.begin(), q.end() - 1), gq) << "quotient A=" << A << " B=" << B << " shift=" << shift;
+    }
+    if (want_r) {
+        ASSERT_EQ(LimbVector(r.begin(), r.end() - 1), gr) << "remainder A=" << A << " B=" << B << " shift=" << shift;
+    }
+}
+
+// b * m + e for a small e >= -1, without the zero limbs on top.
+inline LimbVector MulPlus(const LimbVector &b, const LimbVector &m, int64_t e) {
+    LimbVector p = GmpMul(b, m);
+    if (e < 0)
+        Limbs_SubLimb(p.data(), p.data(), Bytes(p), 1);
+    else
+        Limbs_AddLimb(p.data(), p.data(), Bytes(p), static_cast<Limb>(e));
+    while (p.size() > 1 && p.back() == 0) p.pop_back();
+    return p;
+}
+
 // A GMP integer that frees itself.
 struct Mpz {
     mpz_t z;

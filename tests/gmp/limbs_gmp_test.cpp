@@ -16,7 +16,9 @@ using Vec = std::vector<Limb>;
 namespace {
 
 using gmptest::Bytes;
+using gmptest::CheckDivMod;
 using gmptest::GmpMul;
+using gmptest::MulPlus;
 
 Vec OurMul(const Vec &a, const Vec &b) {
     // Guard limbs around the product catch writes outside it.
@@ -25,42 +27,6 @@ Vec OurMul(const Vec &a, const Vec &b) {
     EXPECT_EQ(r.front(), 0x5A5A5A5A5A5A5A5AULL);
     EXPECT_EQ(r.back(), 0x5A5A5A5A5A5A5A5AULL);
     return Vec(r.begin() + 1, r.end() - 1);
-}
-
-// Checks Limbs_DivMod of a * 2^(64*shift) by b against mpn_tdiv_qr, with
-// guard limbs after the quotient and the remainder; either output may be
-// left out.
-void CheckDivMod(const Vec &a, const Vec &b, int64_t shift, bool want_q, bool want_r) {
-    int64_t A = static_cast<int64_t>(a.size()), B = static_cast<int64_t>(b.size()), qn = A + shift - B + 1;
-    Vec q(qn + 1, 0x77), r(B + 1, 0x77);
-    ASSERT_EQ(Limbs_DivMod(want_q ? q.data() : nullptr, a.data(), Bytes(a), b.data(), Bytes(b),
-                           want_r ? r.data() : nullptr, shift * 8),
-              1);
-    ASSERT_EQ(q.back(), 0x77u) << "quotient overrun A=" << A << " B=" << B;
-    ASSERT_EQ(r.back(), 0x77u) << "remainder overrun A=" << A << " B=" << B;
-
-    Vec as(shift, 0);
-    as.insert(as.end(), a.begin(), a.end());
-    Vec gq(qn, 0), gr(B, 0);
-    mpn_tdiv_qr(reinterpret_cast<mp_ptr>(gq.data()), reinterpret_cast<mp_ptr>(gr.data()), 0,
-                reinterpret_cast<mp_srcptr>(as.data()), as.size(), reinterpret_cast<mp_srcptr>(b.data()), B);
-    if (want_q) {
-        ASSERT_EQ(Vec(q.begin(), q.end() - 1), gq) << "quotient A=" << A << " B=" << B << " shift=" << shift;
-    }
-    if (want_r) {
-        ASSERT_EQ(Vec(r.begin(), r.end() - 1), gr) << "remainder A=" << A << " B=" << B << " shift=" << shift;
-    }
-}
-
-// b * m + e for a small e >= -1, without the zero limbs on top.
-Vec MulPlus(const Vec &b, const Vec &m, int64_t e) {
-    Vec p = GmpMul(b, m);
-    if (e < 0)
-        Limbs_SubLimb(p.data(), p.data(), Bytes(p), 1);
-    else
-        Limbs_AddLimb(p.data(), p.data(), Bytes(p), static_cast<Limb>(e));
-    while (p.size() > 1 && p.back() == 0) p.pop_back();
-    return p;
 }
 
 }  // namespace
