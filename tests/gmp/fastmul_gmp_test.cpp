@@ -24,7 +24,7 @@ using Vec = std::vector<Limb>;
 
 namespace {
 
-constexpr Limb kGuard = 0x5A5A5A5A5A5A5A5AULL;
+using gmptest::kGuard;
 
 using gmptest::Bytes;
 using gmptest::GmpMul;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "number/bigint.h"
@@ -229,6 +230,46 @@ inline void ToMpz(mpz_ptr z, Object *o) {
         mpz_set_si(z, AsInteger(o)->small);
     else
         ToMpz(z, AsInteger(o)->big);
+}
+
+// The value put around destination and scratch arrays: a kernel that
+// writes past its bounds changes it.
+inline constexpr Limb kGuard = 0x5A5A5A5A5A5A5A5AULL;
+
+// Divides by b, against GMP, a dividend at an end of the division's
+// estimate: with m of qn limbs (all ones, every quotient limb at its
+// largest, half the time), b m - 1, b m, b m + b - 1 or all ones over b's
+// length plus qn; sometimes shifted by whole limbs, sometimes asking for one
+// output alone.
+inline void CheckAdversarialDivision(Gen &gen, const LimbVector &b, int64_t qn) {
+    LimbVector m = gen.Limbs(qn, gen.Below(2) ? SHAPE_ALL_ONES : gen.AnyShape()), a;
+    switch (gen.Below(4)) {
+    case 0: a = MulPlus(b, m, -1); break;
+    case 1: a = MulPlus(b, m, 0); break;
+    case 2: {
+        LimbVector bm1 = b;
+        a = GmpMul(b, m);
+        Limbs_SubLimb(bm1.data(), bm1.data(), Bytes(bm1), 1);
+        Limbs_Add(a.data(), a.data(), Bytes(a), bm1.data(), Bytes(bm1));
+        while (a.back() == 0) a.pop_back();
+        break;
+    }
+    default: a = LimbVector(b.size() + size_t(qn), ~Limb(0)); break;
+    }
+    if (a.size() < b.size()) return;
+    int64_t shift = gen.Below(4) == 0 ? gen.Between(1, 3) : 0;
+    int which = static_cast<int>(gen.Below(4));
+    CheckDivMod(a, b, shift, which != 1, which != 2);
+}
+
+// Divides operands of any shapes for each (divisor limbs, quotient limbs)
+// pair against GMP, asking for both outputs; stops at the first failure.
+inline void CheckDivModShapes(Gen &gen, const std::vector<std::pair<int64_t, int64_t>> &sizes) {
+    for (auto [B, qn] : sizes) {
+        LimbVector b = gen.Limbs(B, gen.AnyShape()), a = gen.Limbs(B + qn - 1, gen.AnyShape());
+        CheckDivMod(a, b, 0, true, true);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
 }
 
 }  // namespace gmptest

@@ -139,11 +139,7 @@ TEST(LimbsGmp, DivModLargeSizes) {
     sizes.push_back({3000, 40});
     sizes.push_back({120, 4000});
     for (int i = 0; i < 40; ++i) sizes.push_back({gen.Between(T, 3000), gen.Between(1, 3000)});
-    for (auto [B, qn] : sizes) {
-        Vec b = gen.Limbs(B, gen.AnyShape()), a = gen.Limbs(B + qn - 1, gen.AnyShape());
-        CheckDivMod(a, b, 0, true, true);
-        if (HasFatalFailure()) return;
-    }
+    gmptest::CheckDivModShapes(gen, sizes);
 }
 
 // Operands that push the block estimates to their limits: divisors with top
@@ -173,26 +169,7 @@ TEST(LimbsGmp, DivModLargeAdversarial) {
             for (int64_t j = 0; j < B / 2; ++j) b[j] = ~Limb(0);
             break;
         }
-        Vec m = gen.Limbs(qn, gen.Below(2) ? gmptest::SHAPE_ALL_ONES : gen.AnyShape());
-        Vec a;
-        switch (gen.Below(4)) {
-        case 0: a = MulPlus(b, m, -1); break;
-        case 1: a = MulPlus(b, m, 0); break;
-        case 2: {
-            // b * m + (b - 1).
-            Vec bm1 = b;
-            Limbs_SubLimb(bm1.data(), bm1.data(), Bytes(bm1), 1);
-            a = GmpMul(b, m);
-            Limbs_Add(a.data(), a.data(), Bytes(a), bm1.data(), Bytes(bm1));
-            while (a.back() == 0) a.pop_back();
-            break;
-        }
-        default: a = gen.Limbs(B + qn, gmptest::SHAPE_ALL_ONES); break;
-        }
-        if (static_cast<int64_t>(a.size()) < B) continue;
-        int64_t shift = gen.Below(4) == 0 ? gen.Between(1, 3) : 0;
-        int which = static_cast<int>(gen.Below(4));
-        CheckDivMod(a, b, shift, which != 1, which != 2);
+        gmptest::CheckAdversarialDivision(gen, b, qn);
         if (HasFatalFailure()) return;
     }
 }

@@ -20,7 +20,7 @@ using Vec = std::vector<Limb>;
 
 namespace {
 
-constexpr Limb kGuard = 0x5A5A5A5A5A5A5A5AULL;
+using gmptest::kGuard;
 
 void Import(mpz_ptr z, const Vec &v) { mpz_import(z, v.size(), -1, sizeof(Limb), 0, 0, v.data()); }
 
@@ -116,11 +116,7 @@ TEST(NewtonDivisionGmp, SizesAroundThreshold) {
     sizes.push_back({NTT_THRESHOLD + 5, NTT_THRESHOLD + 5});
     sizes.push_back({20000, 30000});
     for (int i = 0; i < 6; ++i) sizes.push_back({gen.Between(T, 3 * T), gen.Between(T, 4 * T)});
-    for (auto [B, qn] : sizes) {
-        Vec b = gen.Limbs(B, gen.AnyShape()), a = gen.Limbs(B + qn - 1, gen.AnyShape());
-        CheckDivMod(a, b, 0, true, true);
-        if (HasFatalFailure()) return;
-    }
+    gmptest::CheckDivModShapes(gen, sizes);
 }
 
 // Operands at the ends of the estimate's range: divisors B^n - 1, B^(n-1)
@@ -152,24 +148,7 @@ TEST(NewtonDivisionGmp, Adversarial) {
         case 4: b = gen.Limbs(B, gmptest::SHAPE_TOP_ONE); break;
         default: b = gen.Limbs(B, gen.AnyShape()); break;
         }
-        Vec m = gen.Limbs(qn, gen.Below(2) ? gmptest::SHAPE_ALL_ONES : gen.AnyShape());
-        Vec a;
-        switch (gen.Below(4)) {
-        case 0: a = MulPlus(b, m, -1); break;
-        case 1: a = MulPlus(b, m, 0); break;
-        case 2: {
-            Vec bm1 = b;
-            Limbs_SubLimb(bm1.data(), bm1.data(), gmptest::Bytes(bm1), 1);
-            a = GmpMul(b, m);
-            Limbs_Add(a.data(), a.data(), gmptest::Bytes(a), bm1.data(), gmptest::Bytes(bm1));
-            while (a.back() == 0) a.pop_back();
-            break;
-        }
-        default: a = Vec(B + qn, ~Limb(0)); break;
-        }
-        int64_t shift = gen.Below(4) == 0 ? gen.Between(1, 3) : 0;
-        int which = static_cast<int>(gen.Below(4));
-        CheckDivMod(a, b, shift, which != 1, which != 2);
+        gmptest::CheckAdversarialDivision(gen, b, qn);
         if (HasFatalFailure()) return;
     }
 }
