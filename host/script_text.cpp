@@ -18,10 +18,11 @@ size_t BreakAt(const std::string &text, size_t i) {
 }
 
 // Walks text once, calling piece(from, to, kind) for consecutive pieces:
-// 'b' a line break outside strings, 'c' the inside of a line comment
-// before its break, 's' a string (or the rest of the text in an open
-// one), 'o' anything else; and level(depth) after each bracket. Returns
-// whether the text ends inside a string or a comment.
+// 'b' a line break outside strings, 'c' a line comment before its break,
+// 'k' a closed block comment, 's' a string (or the rest of the text in an
+// open one), 'o' one other character (or the rest of the text in an open
+// block comment). Returns whether the text ends inside a string or a
+// comment.
 template <class Piece>
 bool Walk(const std::string &text, Piece piece) {
     size_t i = 0, n = text.size();
@@ -72,22 +73,32 @@ int LinesIn(const std::string &text, size_t from, size_t to) {
     return lines;
 }
 
+// Appends the piece text[from, to) of the given kind (see Walk) to the
+// kernel text out: a line break becomes CR LF, anything else is copied.
+void AppendKernelPiece(std::string &out, const std::string &text, size_t from, size_t to, char kind) {
+    if (kind == 'b') out += "\r\n";
+    else out.append(text, from, to - from);
+}
+
 }  // namespace
 
 std::vector<ScriptInput> Script_Cut(const std::string &text, bool *open) {
     std::vector<ScriptInput> inputs;
     int depth = 0, line = 1, startLine = 1;
-    size_t start = 0;
+    std::string current;  // the kernel text of the input so far
+    char last = 0;        // the kind of its last piece
     bool content = false;  // the current input has more than blanks and comments
-    auto finish = [&](size_t end) {
-        if (content) inputs.push_back({Script_KernelText(text.substr(start, end - start)), startLine});
+    auto finish = [&] {
+        if (content) inputs.push_back({current + (last == 'c' ? "\r\n" : ""), startLine});
+        current.clear();
         content = false;
-        start = end;
     };
     bool inside = Walk(text, [&](size_t from, size_t to, char kind) {
+        AppendKernelPiece(current, text, from, to, kind);
+        last = kind;
         if (kind == 'b') {
             ++line;
-            if (depth <= 0) finish(to);
+            if (depth <= 0) finish();
             return;
         }
         if (kind == 'c' || kind == 'k') {
@@ -107,7 +118,7 @@ std::vector<ScriptInput> Script_Cut(const std::string &text, bool *open) {
         if (c == '(' || c == '[' || c == '{') ++depth;
         if (c == ')' || c == ']' || c == '}') --depth;
     });
-    finish(text.size());
+    finish();
     if (open) *open = inside || depth > 0;
     return inputs;
 }
@@ -115,16 +126,12 @@ std::vector<ScriptInput> Script_Cut(const std::string &text, bool *open) {
 std::string Script_KernelText(const std::string &text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16 + 2);
-    bool commentOpen = false;
+    char last = 0;
     Walk(text, [&](size_t from, size_t to, char kind) {
-        if (kind == 'b') {
-            out += "\r\n";
-        } else {
-            out.append(text, from, to - from);
-        }
-        commentOpen = kind == 'c';
+        AppendKernelPiece(out, text, from, to, kind);
+        last = kind;
     });
-    if (commentOpen) out += "\r\n";
+    if (last == 'c') out += "\r\n";
     return out;
 }
 

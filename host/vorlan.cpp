@@ -156,14 +156,27 @@ void EvaluateAndPrint(int64_t handle) {
     std::fflush(stdout);
 }
 
-// Parses every input first; returns false, after reporting the first syntax
-// error as WHERE:LINE: Syntax error: text, when one does not parse.
-bool ParseAll(const std::string &name, const std::vector<ScriptInput> &inputs, std::vector<int64_t> &handles) {
+// A parsed input: the handle (owned) and the line it starts on.
+struct Parsed {
+    int64_t handle;
+    int line;
+};
+
+void FreeParsed(std::vector<Parsed> &parsed) {
+    for (const Parsed &p : parsed) Kernel_FreeExpression(p.handle);
+    parsed.clear();
+}
+
+// Parses every input first, appending to parsed; returns false, after
+// reporting the first syntax error as NAME:LINE: Syntax error: text and
+// freeing what this call parsed, when one does not parse. An input the
+// kernel had no memory for is reported and left out.
+bool ParseAll(const std::string &name, const std::vector<ScriptInput> &inputs, std::vector<Parsed> &parsed) {
+    size_t before = parsed.size();
     for (const ScriptInput &input : inputs) {
         g_syntaxError.clear();
-        int64_t h = Kernel_InputExpression(ToUtf16(input.text).c_str());
-        if (h) {
-            handles.push_back(h);
+        if (int64_t h = Kernel_InputExpression(ToUtf16(input.text).c_str())) {
+            parsed.push_back({h, input.line});
             continue;
         }
         std::string where = name.empty() ? "" : name + ":" + std::to_string(input.line) + ": ";
@@ -173,8 +186,8 @@ bool ParseAll(const std::string &name, const std::vector<ScriptInput> &inputs, s
             continue;
         }
         std::fprintf(stderr, "%sSyntax error: %s\n", where.c_str(), ToUtf8(g_syntaxError).c_str());
-        for (int64_t parsed : handles) Kernel_FreeExpression(parsed);
-        handles.clear();
+        for (size_t i = before; i < parsed.size(); ++i) Kernel_FreeExpression(parsed[i].handle);
+        parsed.resize(before);
         return false;
     }
     return true;
@@ -198,33 +211,27 @@ struct Script {
 // Runs the -e texts and then the script, when there is one, in one session.
 int Run(const std::vector<std::string> &texts, const Script *script) {
     StartKernel();
-    std::vector<int64_t> handles;
     std::vector<ScriptInput> inputs;
     for (const std::string &text : texts) {
-        std::vector<ScriptInput> cut = Script_Cut(text, nullptr);
         // One -e text is one input, even when it spans lines.
-        if (!cut.empty()) inputs.push_back({Script_KernelText(text), 1});
+        if (!Script_Cut(text, nullptr).empty()) inputs.push_back({Script_KernelText(text), 1});
     }
-    bool ok = ParseAll("", inputs, handles);
-    std::vector<int64_t> scriptHandles;
-    std::vector<ScriptInput> scriptInputs;
-    if (ok && script) {
-        scriptInputs = Script_Cut(Script_SkipPreamble(script->source), nullptr);
-        ok = ParseAll(script->name, scriptInputs, scriptHandles);
-    }
+    std::vector<Parsed> parsed, scriptParsed;
+    bool ok = ParseAll("", inputs, parsed);
+    if (ok && script) ok = ParseAll(script->name, Script_Cut(Script_SkipPreamble(script->source), nullptr), scriptParsed);
     if (!ok) {
-        for (int64_t h : handles) Kernel_FreeExpression(h);
+        FreeParsed(parsed);
         Kernel_Terminate();
         return 1;
     }
-    for (int64_t h : handles) EvaluateAndPrint(h);
+    for (const Parsed &p : parsed) EvaluateAndPrint(p.handle);
     if (script) {
         std::vector<std::string> args{script->name};
         args.insert(args.end(), script->args.begin(), script->args.end());
         SetScriptArguments(args);
-        for (size_t i = 0; i < scriptHandles.size(); ++i) {
-            g_where = script->name + ":" + std::to_string(scriptInputs[i].line) + ": ";
-            EvaluateAndPrint(scriptHandles[i]);
+        for (const Parsed &p : scriptParsed) {
+            g_where = script->name + ":" + std::to_string(p.line) + ": ";
+            EvaluateAndPrint(p.handle);
         }
         g_where.clear();
     }
@@ -232,34 +239,27 @@ int Run(const std::vector<std::string> &texts, const Script *script) {
     return 0;
 }
 
+// Says in one line why the script name cannot be read; returns false.
+bool CannotRead(const std::string &name, int error) {
+    std::fprintf(stderr, "vorlan: cannot read %s: %s\n", name.c_str(), std::strerror(error));
+    return false;
+}
+
 // Reads a script file whole; on failure says why in one line and returns
 // false.
 bool ReadScript(const std::string &name, std::string *source) {
     struct stat info;
-    if (stat(name.c_str(), &info) != 0) {
-        std::fprintf(stderr, "vorlan: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        std::fprintf(stderr, "vorlan: cannot read %s: %s\n", name.c_str(), std::strerror(EISDIR));
-        return false;
-    }
+    if (stat(name.c_str(), &info) != 0) return CannotRead(name, errno);
+    if (S_ISDIR(info.st_mode)) return CannotRead(name, EISDIR);
     FILE *f = std::fopen(name.c_str(), "rb");
-    if (!f) {
-        std::fprintf(stderr, "vorlan: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
-        return false;
-    }
+    if (!f) return CannotRead(name, errno);
     char buffer[65536];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) source->append(buffer, n);
     bool failed = std::ferror(f);
     int error = errno;
     std::fclose(f);
-    if (failed) {
-        std::fprintf(stderr, "vorlan: cannot read %s: %s\n", name.c_str(), std::strerror(error));
-        return false;
-    }
-    return true;
+    return failed ? CannotRead(name, error) : true;
 }
 
 // ---- The interactive session ----
@@ -368,6 +368,21 @@ bool ShowReference(const std::string &line) {
     return true;
 }
 
+// Adds an entry to the history and writes the history file (path empty:
+// none), so that a session that ends abruptly loses nothing.
+void Remember(const std::string &entry, const std::string &path) {
+    add_history(entry.c_str());
+    if (!path.empty()) write_history(path.c_str());
+}
+
+// The kernel's version as MAJOR.MINOR.PATCH, with -BUILD when asked for.
+std::string VersionText(bool build) {
+    int64_t v = Kernel_Version();
+    std::string text = std::to_string((v >> 48) & 0xFFFF) + "." + std::to_string((v >> 32) & 0xFFFF) + "." +
+                       std::to_string((v >> 16) & 0xFFFF);
+    return build ? text + "-" + std::to_string(v & 0xFFFF) : text;
+}
+
 int RunInteractive() {
     UseUtf8Locale();
     StartKernel();
@@ -386,9 +401,7 @@ int RunInteractive() {
     stifle_history(1000);
     if (!history.empty()) read_history(history.c_str());
 
-    int64_t v = Kernel_Version();
-    std::printf("Vorlan %d.%d.%d-%d. ?Name shows a built-in; Ctrl-C stops; Ctrl-D leaves.\n", int((v >> 48) & 0xFFFF),
-                int((v >> 32) & 0xFFFF), int((v >> 16) & 0xFFFF), int(v & 0xFFFF));
+    std::printf("Vorlan %s. ?Name shows a built-in; Ctrl-C stops; Ctrl-D leaves.\n", VersionText(true).c_str());
     std::string pending;
     for (;;) {
         g_lineCancelled = false;
@@ -401,8 +414,7 @@ int RunInteractive() {
             continue;
         }
         if (pending.empty() && ShowReference(text)) {
-            add_history(text.c_str());
-            if (!history.empty()) write_history(history.c_str());
+            Remember(text, history);
             continue;
         }
         // A recalled entry of several lines comes back whole, with LF.
@@ -410,10 +422,7 @@ int RunInteractive() {
         bool open = false;
         std::vector<ScriptInput> inputs = Script_Cut(pending, &open);
         if (open) continue;
-        if (pending.find_first_not_of(" \t\n") != std::string::npos) {
-            add_history(pending.c_str());
-            if (!history.empty()) write_history(history.c_str());
-        }
+        if (pending.find_first_not_of(" \t\n") != std::string::npos) Remember(pending, history);
         g_syntaxError.clear();
         int64_t h = Kernel_InputExpression(ToUtf16(Script_KernelText(pending)).c_str());
         pending.clear();
@@ -426,10 +435,6 @@ int RunInteractive() {
     return 0;
 }
 
-void PrintVersion() {
-    int64_t v = Kernel_Version();
-    std::printf("vorlan %d.%d.%d\n", int((v >> 48) & 0xFFFF), int((v >> 32) & 0xFFFF), int((v >> 16) & 0xFFFF));
-}
 
 }  // namespace
 
@@ -444,7 +449,7 @@ int main(int argc, char **argv) {
             return 0;
         }
         if (a == "-V" || a == "--version") {
-            PrintVersion();
+            std::printf("vorlan %s\n", VersionText(false).c_str());
             return 0;
         }
         if (a == "-e") {

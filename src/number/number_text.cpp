@@ -609,7 +609,7 @@ std::u16string BigFloat_ToText(const BigFloat *b, int base, std::u16string_view 
     }
     if (b->sign < 0) text += u'-';
     LocalBigInt m;
-    SetLimbs(m.get(), std::vector<Limb>(b->limbs, b->limbs + b->top + 1), 1);
+    SetLimbs(m.get(), b->limbs, b->top + 1, 1);
     const int64_t k = b->exponent * LIMB_BITS;
     LocalBigInt t;
     int64_t c;
